@@ -1,0 +1,109 @@
+// The one bounds-checked reader over a block of untrusted bytes (profile tags,
+// image headers, dialog templates, settings texts). A read that would pass the
+// end of the block fails, delivers zeros, and leaves the reader failed for
+// good, so a parser may read a whole record and check once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "framework/support/byte_order.h"
+
+namespace lumetra {
+
+// Overflow-checked arithmetic for sizes taken from files.
+inline bool CheckedAdd(size_t a, size_t b, size_t* sum) { return !__builtin_add_overflow(a, b, sum); }
+inline bool CheckedMul(size_t a, size_t b, size_t* product) {
+  return !__builtin_mul_overflow(a, b, product);
+}
+
+// True when [offset, offset + length) lies inside a block of `size` bytes.
+inline bool RangeFits(size_t offset, size_t length, size_t size) {
+  return offset <= size && length <= size - offset;
+}
+
+class ByteReader {
+ public:
+  ByteReader(const void* base, size_t size)
+      : base_(static_cast<const uint8_t*>(base)), size_(base ? size : 0) {}
+
+  size_t size() const { return size_; }
+  size_t position() const { return position_; }
+  size_t remaining() const { return size_ - position_; }
+  bool failed() const { return failed_; }
+  bool ok() const { return !failed_; }
+
+  // Moves to an absolute offset; an offset past the end fails.
+  bool Seek(size_t offset) {
+    if (failed_ || offset > size_) return Fail();
+    position_ = offset;
+    return true;
+  }
+  bool Skip(size_t count) {
+    Take(count);
+    return !failed_;
+  }
+
+  uint8_t U8() {
+    const uint8_t* p = Take(1);
+    return p ? p[0] : 0;
+  }
+  uint16_t BE16() {
+    const uint8_t* p = Take(2);
+    return p ? LoadBE16(p) : 0;
+  }
+  uint32_t BE32() {
+    const uint8_t* p = Take(4);
+    return p ? LoadBE32(p) : 0;
+  }
+  uint16_t LE16() {
+    const uint8_t* p = Take(2);
+    return p ? LoadLE16(p) : 0;
+  }
+  uint32_t LE32() {
+    const uint8_t* p = Take(4);
+    return p ? LoadLE32(p) : 0;
+  }
+  uint16_t U16(bool big_endian) { return big_endian ? BE16() : LE16(); }
+  uint32_t U32(bool big_endian) { return big_endian ? BE32() : LE32(); }
+
+  // Copies `count` bytes out; on failure the destination is zero-filled.
+  bool Bytes(void* destination, size_t count);
+
+  // The next `count` bytes in place, advancing past them; null on failure.
+  const uint8_t* Take(size_t count) {
+    if (failed_ || count > size_ - position_) {
+      Fail();
+      return nullptr;
+    }
+    const uint8_t* p = base_ + position_;
+    position_ += count;
+    return p;
+  }
+
+  // Bytes at an absolute offset, without moving; null when they do not fit.
+  // Does not make the reader fail.
+  const uint8_t* At(size_t offset, size_t count) const {
+    return RangeFits(offset, count, size_) ? base_ + offset : nullptr;
+  }
+
+ private:
+  bool Fail() {
+    failed_ = true;
+    return false;
+  }
+
+  const uint8_t* base_;
+  size_t size_;
+  size_t position_ = 0;
+  bool failed_ = false;
+};
+
+inline bool ByteReader::Bytes(void* destination, size_t count) {
+  uint8_t* out = static_cast<uint8_t*>(destination);
+  const uint8_t* p = Take(count);
+  for (size_t i = 0; i < count; ++i) out[i] = p ? p[i] : 0;
+  return p != nullptr;
+}
+
+}  // namespace lumetra

@@ -1,0 +1,31 @@
+#include "tests/testing/paths.h"
+
+#include <sys/stat.h>
+
+#include <string>
+
+namespace lumetra::testing {
+
+void MakeDirectory(const std::string& system_path);  // per platform
+
+std::string SourcePath(const std::string& relative) {
+  return SystemPath(std::string(LUMETRA_SOURCE_DIR) + "/" + relative);
+}
+
+std::string BinaryPath(const std::string& relative) {
+  return SystemPath(std::string(LUMETRA_BINARY_DIR) + "/" + relative);
+}
+
+bool UnixFileExists(const std::string& unix_path) {
+  struct stat st;
+  return stat(SystemPath(unix_path).c_str(), &st) == 0;
+}
+
+std::string ScratchDir(const std::string& name) {
+  std::string scratch = std::string(LUMETRA_BINARY_DIR) + "/scratch";
+  MakeDirectory(SystemPath(scratch));
+  MakeDirectory(SystemPath(scratch + "/" + name));
+  return scratch + "/" + name;
+}
+
+}  // namespace lumetra::testing
