@@ -152,10 +152,6 @@ class TPloElement : public TCommandObject {
   void SetName(const char* text);
   const char* Name() const { return name_; }  // null when unnamed
 
- protected:
-  // Dialogs add kEventFileList; this gives 0 for types without a hook.
-  Status DispatchByType(TPloEvent& event);
-
  private:
   char* name_ = nullptr;
 };
