@@ -66,6 +66,9 @@ class ByteReader {
   }
   uint16_t U16(bool big_endian) { return big_endian ? BE16() : LE16(); }
   uint32_t U32(bool big_endian) { return big_endian ? BE32() : LE32(); }
+  // Fields already converted to host order (see ByteSwapper).
+  uint16_t Host16() { return U16(!HostIsLittleEndian()); }
+  uint32_t Host32() { return U32(!HostIsLittleEndian()); }
 
   // Copies `count` bytes out; on failure the destination is zero-filled.
   bool Bytes(void* destination, size_t count);
@@ -105,5 +108,84 @@ inline bool ByteReader::Bytes(void* destination, size_t count) {
   for (size_t i = 0; i < count; ++i) out[i] = p ? p[i] : 0;
   return p != nullptr;
 }
+
+// Converts big-endian fields of a mutable block to host order in place, under
+// ByteReader's rule: a field that does not fit whole fails the swapper for good
+// and is left untouched, so a record converts as far as it reaches and no
+// further. Each conversion returns the field's host value (0 on failure).
+class ByteSwapper {
+ public:
+  ByteSwapper(void* base, size_t size) : base_(static_cast<uint8_t*>(base)), size_(base ? size : 0) {}
+
+  size_t size() const { return size_; }
+  size_t position() const { return position_; }
+  size_t remaining() const { return size_ - position_; }
+  bool failed() const { return failed_; }
+
+  bool Seek(size_t offset) {
+    if (failed_ || offset > size_) return Fail();
+    position_ = offset;
+    return true;
+  }
+  bool Skip(size_t count) {
+    Take(count);
+    return !failed_;
+  }
+
+  uint16_t Swap16() {
+    uint8_t* p = Take(2);
+    if (!p) return 0;
+    uint16_t v = LoadBE16(p);
+    StoreHost(p, &v, 2);
+    return v;
+  }
+  uint32_t Swap32() {
+    uint8_t* p = Take(4);
+    if (!p) return 0;
+    uint32_t v = LoadBE32(p);
+    StoreHost(p, &v, 4);
+    return v;
+  }
+  uint64_t Swap64() {
+    uint8_t* p = Take(8);
+    if (!p) return 0;
+    uint64_t v = (uint64_t{LoadBE32(p)} << 32) | LoadBE32(p + 4);
+    StoreHost(p, &v, 8);
+    return v;
+  }
+  // Converts `count` consecutive fields, or those that fit before failing.
+  bool Swap16s(size_t count) {
+    for (; count > 0 && !failed_; --count) Swap16();
+    return !failed_;
+  }
+  bool Swap32s(size_t count) {
+    for (; count > 0 && !failed_; --count) Swap32();
+    return !failed_;
+  }
+
+ private:
+  uint8_t* Take(size_t count) {
+    if (failed_ || count > size_ - position_) {
+      Fail();
+      return nullptr;
+    }
+    uint8_t* p = base_ + position_;
+    position_ += count;
+    return p;
+  }
+  static void StoreHost(uint8_t* p, const void* value, size_t width) {
+    const uint8_t* v = static_cast<const uint8_t*>(value);
+    for (size_t i = 0; i < width; ++i) p[i] = v[i];
+  }
+  bool Fail() {
+    failed_ = true;
+    return false;
+  }
+
+  uint8_t* base_;
+  size_t size_;
+  size_t position_ = 0;
+  bool failed_ = false;
+};
 
 }  // namespace lumetra
