@@ -1,0 +1,30 @@
+// Device-level services of profile activation: associating a profile with a
+// monitor's display device, finding the monitor's device id and asking which
+// profile the system uses for a screen. Each call loads and frees the system
+// libraries it needs. Windows only.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/support/tstring.h"
+
+namespace lumetra {
+
+// Associates the profile file (the last backslash-separated field of `path`)
+// with the monitor of a screen. False on every failure, a screen without a
+// monitor device id among them.
+bool AssociateProfileWithScreen(const char* path, int32_t screen);
+
+// The device id of the first monitor of a display device ("\\.\DISPLAY1");
+// empty when it cannot be found.
+TString GetMonitorDeviceId(const TString& display_device_name);
+
+// Associate first disassociates, so that the association is always made anew.
+bool AssociateProfile(const char* file_name, const char* device_id);
+bool DisassociateProfile(const char* file_name, const char* device_id);
+
+// The full path of the profile the system uses for the screen; empty when
+// there is none or the screen is out of range.
+TString GetScreenProfilePath(int32_t screen);
+
+}  // namespace lumetra
