@@ -51,19 +51,20 @@ BigEndianBytes& BigEndianBytes::PadTo4() { return Zeros((4 - bytes_.size() % 4) 
 
 size_t IccBuilder::AddTag(uint32_t signature, const std::vector<uint8_t>& data) {
   data_.push_back(data);
-  entries_.push_back(Entry{signature, static_cast<int>(data_.size() - 1), 0, 0});
+  entries_.push_back(Entry{signature, static_cast<int>(data_.size() - 1), 0, 0, std::nullopt});
   return entries_.size() - 1;
 }
 
-size_t IccBuilder::ShareTag(uint32_t signature, size_t index) {
+size_t IccBuilder::ShareTag(uint32_t signature, size_t index, std::optional<uint32_t> size) {
   Entry shared = entries_.at(index);
   shared.signature = signature;
+  if (size) shared.shared_size = size;
   entries_.push_back(shared);
   return entries_.size() - 1;
 }
 
 size_t IccBuilder::AddRawEntry(uint32_t signature, uint32_t offset, uint32_t size) {
-  entries_.push_back(Entry{signature, -1, offset, size});
+  entries_.push_back(Entry{signature, -1, offset, size, std::nullopt});
   return entries_.size() - 1;
 }
 
@@ -80,7 +81,9 @@ std::vector<uint8_t> IccBuilder::Build() const {
   body.U32(declared_tag_count ? *declared_tag_count : static_cast<uint32_t>(entries_.size()));
   for (size_t i = 0; i < entries_.size(); ++i) {
     const Entry& entry = entries_[i];
-    uint32_t size = entry.data_index < 0 ? entry.size : static_cast<uint32_t>(data_[entry.data_index].size());
+    uint32_t size = entry.data_index < 0 ? entry.size
+                    : entry.shared_size ? *entry.shared_size
+                                        : static_cast<uint32_t>(data_[entry.data_index].size());
     body.U32(entry.signature).U32(OffsetOf(i)).U32(size);
   }
   for (const std::vector<uint8_t>& data : data_) body.Bytes(data.data(), data.size()).PadTo4();
@@ -180,7 +183,7 @@ std::vector<uint8_t> VcgtFormulaTagData(const double (&gamma)[3], const double (
 bool WriteFileBytes(const std::string& system_path, const std::vector<uint8_t>& bytes) {
   std::FILE* f = std::fopen(system_path.c_str(), "wb");
   if (!f) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
 }
 

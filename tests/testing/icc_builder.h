@@ -57,21 +57,24 @@ struct IccBuilder {
 
   // A tag whose data follow the directory, 4-byte aligned. Returns its entry index.
   size_t AddTag(uint32_t signature, const std::vector<uint8_t>& data);
-  // A second entry pointing at the data of entry `index` (same offset and size).
-  size_t ShareTag(uint32_t signature, size_t index);
+  // A second entry pointing at the data of entry `index`: same offset, and the
+  // same size unless one is given.
+  size_t ShareTag(uint32_t signature, size_t index, std::optional<uint32_t> size = std::nullopt);
   // An entry with an arbitrary offset and size, backed by no data of its own.
   size_t AddRawEntry(uint32_t signature, uint32_t offset, uint32_t size);
 
   std::vector<uint8_t> Build() const;
-  // Offset of entry `index`'s data in the built bytes.
+  // Offset of entry `index`'s data in the built bytes; final only once
+  // every entry is added, since the directory grows with each.
   uint32_t OffsetOf(size_t index) const;
 
  private:
   struct Entry {
     uint32_t signature;
     int data_index;   // into data_, or -1 for a raw entry
-    uint32_t offset;  // raw entries only
-    uint32_t size;    // raw entries only
+    uint32_t offset;                      // raw entries only
+    uint32_t size;                        // raw entries only
+    std::optional<uint32_t> shared_size;  // a sharing entry's own size
   };
   std::vector<Entry> entries_;
   std::vector<std::vector<uint8_t>> data_;
