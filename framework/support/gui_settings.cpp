@@ -229,10 +229,11 @@ bool PrepareHelp(const char* program_folder, int32_t context, const char* topic,
   } else if (has_topic) {
     anchor = topic;
   }
-  length = anchor ? std::snprintf(request->argument, sizeof(request->argument), "%s::%s",
-                                  request->file, anchor)
-                  : std::snprintf(request->argument, sizeof(request->argument), "%s", request->file);
-  return length >= 0 && static_cast<size_t>(length) < sizeof(request->argument);
+  char* argument = request->argument;
+  const size_t size = sizeof(request->argument);
+  length = anchor ? std::snprintf(argument, size, "%s::%s", request->file, anchor)
+                  : std::snprintf(argument, size, "%s", request->file);
+  return length >= 0 && static_cast<size_t>(length) < size;
 }
 
 }  // namespace lumetra

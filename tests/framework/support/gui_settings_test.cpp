@@ -27,7 +27,9 @@ class FakeDialog : public GuiSettingsTarget {
     *bounds = it != bounds_.end() ? it->second : ShortRect{5, 5, 15, 15};
   }
   void SetItemBounds(int16_t item, const ShortRect& bounds) override { bounds_[item] = bounds; }
-  void SetItemBackgroundColor(int16_t item, Color3 color) override { item_background[item] = color; }
+  void SetItemBackgroundColor(int16_t item, Color3 color) override {
+    item_background[item] = color;
+  }
   void SetItemTextColor(int16_t item, Color3 color) override { item_text[item] = color; }
   uint32_t DialogBaseUnits() override { return (16u << 16) | 8u; }
 
