@@ -72,35 +72,7 @@ TEST(SettingsTree, ValuesOfAnotherTypeAreNotHandedOut) {
   ASSERT_NE(replaced, nullptr);
   EXPECT_EQ(GetSubtree(t.tree, "n"), replaced);
   EXPECT_EQ(FindEntry(t.tree, "n"), 0);
-}
-
-TEST(SettingsTree, AMissingTreeIsEmpty) {
-  EXPECT_EQ(EntryCount(nullptr), 0);
-  EXPECT_EQ(FindEntry(nullptr, "a"), -1);
-  EXPECT_STREQ(GetText(nullptr, "a", "d"), "d");
-  EXPECT_EQ(GetNumber(nullptr, "a", 3), 3);
-  EXPECT_EQ(SetText(nullptr, "a", "b"), kBadArgument);
-  EXPECT_EQ(GetOrCreateSubtree(nullptr, "a"), nullptr) << "a tree nobody owns is not made";
-  TreeOwner t;
-  EXPECT_EQ(EntryTypeAt(t.tree, -1), kNoEntry);
-  EXPECT_EQ(EntryNameAt(t.tree, 0), nullptr);
-  EXPECT_EQ(SetText(t.tree, "a", nullptr), kBadArgument);
-  EXPECT_EQ(SetEntry(t.tree, "a", kNoEntry, NumberValue(0)), kBadArgument);
-}
-
-TEST(SettingsTree, ForEachEntryStopsAtTheFirstNonZeroResult) {
-  TreeOwner t;
-  SetNumber(t.tree, "a", 1);
-  SetNumber(t.tree, "b", 2);
-  SetNumber(t.tree, "c", 3);
-  std::string seen;
-  auto visit = [](void* context, const char* name, SettingType, SettingValue value) -> Status {
-    *static_cast<std::string*>(context) += name;
-    return value.number == 2 ? kRefused : kOk;
-  };
-  EXPECT_EQ(ForEachEntry(t.tree, visit, &seen), kRefused);
-  EXPECT_EQ(seen, "ab");
-  EXPECT_EQ(ForEachEntry(nullptr, visit, &seen), kOk);
+  EXPECT_EQ(GetOrCreateSubtree(nullptr, "a"), nullptr) << "a tree nobody would own is not made";
 }
 
 TEST(ParseInteger, AcceptsOneSignedIntegerBetweenBlanks) {
