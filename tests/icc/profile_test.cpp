@@ -142,42 +142,6 @@ TEST(OpenProfileTest, RefusesMissingArgumentsAndUnopenableSources) {
   EXPECT_EQ(profile, nullptr);
 }
 
-TEST(OpenProfileTest, ConvertsTheHeaderToHostOrder) {
-  IccBuilder b = OneTagProfile();
-  b.version = 0x02400000;
-  b.flags = 0x00010002;
-  b.manufacturer = Signature("LUMA");
-  b.model = 0x12345678;
-  b.attributes = 0x0102030405060708ull;
-  b.rendering_intent = 3;
-  b.creator = Signature("lmtr");
-  Bytes bytes = b.Build();
-  Profile profile;
-  ASSERT_EQ(OpenFromMemory(bytes, &profile), kOk);
-  const IccHeader& h = profile->header;
-  EXPECT_EQ(h.size, bytes.size());
-  EXPECT_EQ(h.cmm_type, Signature("lcms"));
-  EXPECT_EQ(h.version, 0x02400000u);
-  EXPECT_EQ(h.device_class, Signature("mntr"));
-  EXPECT_EQ(h.color_space, Signature("RGB "));
-  EXPECT_EQ(h.connection_space, Signature("XYZ "));
-  EXPECT_EQ(h.created.year, 2024);
-  EXPECT_EQ(h.created.seconds, 5);
-  EXPECT_EQ(h.file_signature, 0x61637370u);
-  EXPECT_EQ(h.platform, Signature("MSFT"));
-  EXPECT_EQ(h.flags, 0x00010002u);
-  EXPECT_EQ(h.manufacturer, Signature("LUMA"));
-  EXPECT_EQ(h.model, 0x12345678u);
-  EXPECT_EQ(h.attributes, 0x0102030405060708ull) << "the 8 bytes are one big-endian number";
-  EXPECT_EQ(h.rendering_intent, 3u);
-  EXPECT_EQ(h.illuminant.x, 0xF6D6);
-  EXPECT_EQ(h.illuminant.z, 0xD32D);
-  EXPECT_EQ(h.creator, Signature("lmtr"));
-  EXPECT_EQ(profile->tag_count, 1u);
-  EXPECT_EQ(profile->tags[0].signature, Signature("desc"));
-  EXPECT_EQ(profile->tags[0].offset, 144u);
-}
-
 TEST(OpenProfileTest, KeepsTheFirstHundredEntriesOfALargerDirectory) {
   IccBuilder b;
   for (uint32_t i = 0; i < 120; ++i) b.AddTag(0x74000000u + i, testing::TextTagData(std::to_string(i)));
