@@ -11,14 +11,20 @@ namespace {
 bool IsHighSurrogate(uint16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(uint16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// One character (one or two UTF-16 units) in the ANSI code page.
+// One character (one or two UTF-16 units) in the ANSI code page; a character
+// the page lacks becomes one '?', never a look-alike ("best fit").
 int ConvertCharacter(const wchar_t* units, int unit_count, char* bytes, int capacity) {
   static const char kReplacement[] = "?";
-  int length = WideCharToMultiByte(CP_ACP, 0, units, unit_count, bytes, capacity, kReplacement,
-                                   nullptr);
-  // Code pages such as UTF-8 take no replacement character of ours.
+  BOOL replaced = FALSE;
+  int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units, unit_count, bytes,
+                                   capacity, kReplacement, &replaced);
   if (length == 0 && GetLastError() == ERROR_INVALID_PARAMETER) {
-    length = WideCharToMultiByte(CP_ACP, 0, units, unit_count, bytes, capacity, nullptr, nullptr);
+    // Code pages such as UTF-8 take no flags or replacement, and need none.
+    return WideCharToMultiByte(CP_ACP, 0, units, unit_count, bytes, capacity, nullptr, nullptr);
+  }
+  if (replaced) {
+    bytes[0] = '?';
+    return 1;
   }
   return length;
 }
