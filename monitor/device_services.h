@@ -16,7 +16,7 @@ namespace lumetra {
 bool AssociateProfileWithScreen(const char* path, int32_t screen);
 
 // The device id of the first monitor of a display device ("\\.\DISPLAY1");
-// empty when it cannot be found.
+// empty when it cannot be found or no name is given.
 TString GetMonitorDeviceId(const TString& display_device_name);
 
 // Associate first disassociates, so that the association is always made anew.

@@ -69,6 +69,9 @@ bool AssociateProfileWithScreen(const char* path, int32_t screen) {
 
 TString GetMonitorDeviceId(const TString& display_device_name) {
   TString device_id;
+  // No name would make the system enumerate display adapters instead of the
+  // monitors of one, and give an adapter's id.
+  if (display_device_name.IsEmpty()) return device_id;
   ScopedLibrary user32("USER32");
   auto enum_display_devices = user32.Find<EnumDisplayDevicesFn>("EnumDisplayDevicesA");
   if (!enum_display_devices) return device_id;
