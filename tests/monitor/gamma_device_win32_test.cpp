@@ -108,15 +108,6 @@ TEST_F(RealGammaDevice, ARefusedTableLeavesThePreviousRamp) {
   MemoryProfile refused(ProfileWithTag("vcgt", VcgtTableTagData(3, 256, 2, raised)));
   EXPECT_EQ(ApplyVideoCardGamma(refused.get(), 0), kSystemCallFailed);
   EXPECT_EQ(ReadBack(0), previous);
-
-  // Forms not handled never reach the card.
-  MemoryProfile formula(ProfileWithTag("vcgt", testing::VcgtFormulaTagData({2.2, 2.2, 2.2}, {0, 0, 0}, {1, 1, 1})));
-  EXPECT_EQ(ApplyVideoCardGamma(formula.get(), 0), kNotAvailable);
-  testing::IccBuilder no_vcgt;
-  no_vcgt.AddTag(Signature("desc"), testing::DescTagData("no table"));
-  MemoryProfile without(no_vcgt);
-  EXPECT_EQ(ApplyVideoCardGamma(without.get(), 0), kTagNotFound);
-  EXPECT_EQ(ReadBack(0), previous);
 }
 
 }  // namespace

@@ -109,14 +109,5 @@ TEST(GammaRamp, ARefusedRampIsAFailureWhenTheCardCannotBeRead) {
   EXPECT_EQ(ReadGammaRamp(ramp.get(), 0), -5);
 }
 
-TEST(GammaRamp, ScreensWithoutADeviceRefuse) {
-  FakeGammaDevice card;
-  GammaRampPtr ramp(CreateGammaRamp());
-  ASSERT_NE(ramp, nullptr);
-  card.refusal_error = 6;
-  EXPECT_EQ(LoadGammaRamp(ramp.get(), FakeGammaDevice::kScreens), -6);
-  EXPECT_EQ(LoadGammaRamp(ramp.get(), -1), -6);
-}
-
 }  // namespace
 }  // namespace lumetra
