@@ -16,10 +16,12 @@ void* preferred_module = nullptr;
 void* further_modules[kFurtherResourceModules] = {};
 char module_base_name[kPathBufferSize] = "";
 
+// Windows takes both separators, and paths built here join a backslashed
+// directory and a name with a slash, so whichever comes last counts.
 const char* LastSeparator(const char* path) {
   const char* backslash = std::strrchr(path, '\\');
   const char* slash = std::strrchr(path, '/');
-  return backslash ? backslash : slash;
+  return backslash > slash ? backslash : slash;
 }
 
 // Copies text into a buffer; false (and "" in the buffer) when it does not fit.

@@ -21,7 +21,7 @@ constexpr Status kNoMoreFiles = -18;
 // After a short read the block is still handed out, with 3003. `size` may be null.
 Status ReadWholeFile(const char* path, MemBlock* block, size_t* size);
 
-// The text after the last backslash, else after the last slash, else the path.
+// The text after the last backslash or slash, whichever comes last, else the path.
 const char* FileNamePart(const char* path);
 
 // The executable's full path; a buffer too small for it fails (nothing truncated).

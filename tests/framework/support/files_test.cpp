@@ -54,10 +54,11 @@ TEST(ReadWholeFileTest, HandsOutTheDataWithATrailingNul) {
   EXPECT_EQ(ReadWholeFile(nullptr, &block, &size), kNoFileName);
 }
 
-TEST(PathTest, FileNamePartPrefersTheLastBackslash) {
+TEST(PathTest, FileNamePartTakesTheLastSeparatorOfEitherKind) {
   EXPECT_STREQ(FileNamePart("C:\\dir\\name.ext"), "name.ext");
   EXPECT_STREQ(FileNamePart("/usr/share/x.icc"), "x.icc");
-  EXPECT_STREQ(FileNamePart("a\\b/c"), "b/c");
+  EXPECT_STREQ(FileNamePart("a\\b/c"), "c");
+  EXPECT_STREQ(FileNamePart("a/b\\c"), "c");
   EXPECT_STREQ(FileNamePart("plain"), "plain");
   EXPECT_STREQ(FileNamePart("dir\\"), "");
 }
