@@ -20,6 +20,9 @@ if(LUMETRA_WIN32)
   add_test(NAME wine.testbed.stop
            COMMAND "${PROJECT_SOURCE_DIR}/tools/wine-testbed.sh" stop "${LUMETRA_TESTBED_DIR}")
   set_tests_properties(wine.testbed.stop PROPERTIES FIXTURES_CLEANUP wine RESOURCE_LOCK wine LABELS wine)
+
+  add_test(NAME win32.imports COMMAND "${PROJECT_SOURCE_DIR}/tools/check-imports.sh" "${CMAKE_BINARY_DIR}")
+  set_tests_properties(win32.imports PROPERTIES LABELS win32)
 endif()
 
 # lumetra_test_suite(<name> LIBS targets... [TIMEOUT seconds])
