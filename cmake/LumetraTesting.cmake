@@ -2,6 +2,7 @@
 #   name_test.cpp         portable: runs natively (under the sanitizers) and
 #                         as a Windows program under Wine
 #   name_win32_test.cpp   Windows only, under Wine
+#   *.rc                  the suite's own resources (Windows only)
 # On the host every GoogleTest case becomes a ctest test ("host." prefix). Under
 # Wine each suite is one ctest test ("wine." prefix) that needs the Wine test
 # bed (private prefix, persistent wineserver, headless two-monitor X server),
@@ -39,6 +40,10 @@ function(lumetra_test_suite name)
   endforeach()
   if(NOT sources)
     return()
+  endif()
+  if(LUMETRA_WIN32)
+    file(GLOB resources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.rc")
+    list(APPEND sources ${resources})
   endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
