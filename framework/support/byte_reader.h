@@ -22,10 +22,12 @@ inline bool RangeFits(size_t offset, size_t length, size_t size) {
   return offset <= size && length <= size - offset;
 }
 
-class ByteReader {
+// The cursor both views share: a position inside a block that only moves
+// forward through whole fields. Reaching past the end fails it for good.
+template <typename Byte>
+class ByteCursor {
  public:
-  ByteReader(const void* base, size_t size)
-      : base_(static_cast<const uint8_t*>(base)), size_(base ? size : 0) {}
+  ByteCursor(Byte* base, size_t size) : base_(base), size_(base ? size : 0) {}
 
   size_t size() const { return size_; }
   size_t position() const { return position_; }
@@ -43,6 +45,41 @@ class ByteReader {
     Take(count);
     return !failed_;
   }
+
+  // The next `count` bytes in place, advancing past them; null on failure.
+  Byte* Take(size_t count) {
+    if (failed_ || count > size_ - position_) {
+      Fail();
+      return nullptr;
+    }
+    Byte* p = base_ + position_;
+    position_ += count;
+    return p;
+  }
+
+  // Bytes at an absolute offset, without moving; null when they do not fit.
+  // Does not make the cursor fail.
+  Byte* At(size_t offset, size_t count) const {
+    return RangeFits(offset, count, size_) ? base_ + offset : nullptr;
+  }
+
+ protected:
+  bool Fail() {
+    failed_ = true;
+    return false;
+  }
+
+ private:
+  Byte* base_;
+  size_t size_;
+  size_t position_ = 0;
+  bool failed_ = false;
+};
+
+class ByteReader : public ByteCursor<const uint8_t> {
+ public:
+  ByteReader(const void* base, size_t size)
+      : ByteCursor(static_cast<const uint8_t*>(base), size) {}
 
   uint8_t U8() {
     const uint8_t* p = Take(1);
@@ -71,66 +108,21 @@ class ByteReader {
   uint32_t Host32() { return U32(!HostIsLittleEndian()); }
 
   // Copies `count` bytes out; on failure the destination is zero-filled.
-  bool Bytes(void* destination, size_t count);
-
-  // The next `count` bytes in place, advancing past them; null on failure.
-  const uint8_t* Take(size_t count) {
-    if (failed_ || count > size_ - position_) {
-      Fail();
-      return nullptr;
-    }
-    const uint8_t* p = base_ + position_;
-    position_ += count;
-    return p;
+  bool Bytes(void* destination, size_t count) {
+    uint8_t* out = static_cast<uint8_t*>(destination);
+    const uint8_t* p = Take(count);
+    for (size_t i = 0; i < count; ++i) out[i] = p ? p[i] : 0;
+    return p != nullptr;
   }
-
-  // Bytes at an absolute offset, without moving; null when they do not fit.
-  // Does not make the reader fail.
-  const uint8_t* At(size_t offset, size_t count) const {
-    return RangeFits(offset, count, size_) ? base_ + offset : nullptr;
-  }
-
- private:
-  bool Fail() {
-    failed_ = true;
-    return false;
-  }
-
-  const uint8_t* base_;
-  size_t size_;
-  size_t position_ = 0;
-  bool failed_ = false;
 };
-
-inline bool ByteReader::Bytes(void* destination, size_t count) {
-  uint8_t* out = static_cast<uint8_t*>(destination);
-  const uint8_t* p = Take(count);
-  for (size_t i = 0; i < count; ++i) out[i] = p ? p[i] : 0;
-  return p != nullptr;
-}
 
 // Converts big-endian fields of a mutable block to host order in place, under
 // ByteReader's rule: a field that does not fit whole fails the swapper for good
 // and is left untouched, so a record converts as far as it reaches and no
 // further. Each conversion returns the field's host value (0 on failure).
-class ByteSwapper {
+class ByteSwapper : public ByteCursor<uint8_t> {
  public:
-  ByteSwapper(void* base, size_t size) : base_(static_cast<uint8_t*>(base)), size_(base ? size : 0) {}
-
-  size_t size() const { return size_; }
-  size_t position() const { return position_; }
-  size_t remaining() const { return size_ - position_; }
-  bool failed() const { return failed_; }
-
-  bool Seek(size_t offset) {
-    if (failed_ || offset > size_) return Fail();
-    position_ = offset;
-    return true;
-  }
-  bool Skip(size_t count) {
-    Take(count);
-    return !failed_;
-  }
+  ByteSwapper(void* base, size_t size) : ByteCursor(static_cast<uint8_t*>(base), size) {}
 
   uint16_t Swap16() {
     uint8_t* p = Take(2);
@@ -155,37 +147,19 @@ class ByteSwapper {
   }
   // Converts `count` consecutive fields, or those that fit before failing.
   bool Swap16s(size_t count) {
-    for (; count > 0 && !failed_; --count) Swap16();
-    return !failed_;
+    for (; count > 0 && !failed(); --count) Swap16();
+    return !failed();
   }
   bool Swap32s(size_t count) {
-    for (; count > 0 && !failed_; --count) Swap32();
-    return !failed_;
+    for (; count > 0 && !failed(); --count) Swap32();
+    return !failed();
   }
 
  private:
-  uint8_t* Take(size_t count) {
-    if (failed_ || count > size_ - position_) {
-      Fail();
-      return nullptr;
-    }
-    uint8_t* p = base_ + position_;
-    position_ += count;
-    return p;
-  }
   static void StoreHost(uint8_t* p, const void* value, size_t width) {
     const uint8_t* v = static_cast<const uint8_t*>(value);
     for (size_t i = 0; i < width; ++i) p[i] = v[i];
   }
-  bool Fail() {
-    failed_ = true;
-    return false;
-  }
-
-  uint8_t* base_;
-  size_t size_;
-  size_t position_ = 0;
-  bool failed_ = false;
 };
 
 }  // namespace lumetra
