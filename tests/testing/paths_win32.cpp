@@ -1,4 +1,5 @@
 #include <direct.h>
+#include <process.h>
 
 #include <string>
 
@@ -17,5 +18,7 @@ std::string SystemPath(const std::string& unix_path) {
 }
 
 void MakeDirectory(const std::string& system_path) { _mkdir(system_path.c_str()); }
+
+unsigned long ProcessId() { return static_cast<unsigned long>(_getpid()); }
 
 }  // namespace lumetra::testing
