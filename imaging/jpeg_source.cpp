@@ -432,6 +432,10 @@ void GetJpegHeader(const JpegSource* source, JpegHeader* header) {
   header->app13 = source->app13;
 }
 
+Status JpegSourceStatus(const JpegSource* source) {
+  return source && source->failed ? Status{kDecoderFailed} : Status{kOk};
+}
+
 void CancelJpegSource(JpegSource* source) {
   if (source) source->cancelled = true;
 }

@@ -56,6 +56,10 @@ int NextJpegByte(JpegSource* source);
 
 void GetJpegHeader(const JpegSource* source, JpegHeader* header);
 
+// 20208 once the decoder has failed, else 0: tells a failure from the end
+// after NextJpegByte has given -1.
+Status JpegSourceStatus(const JpegSource* source);
+
 // Loading was cancelled: the decoder is then destroyed without being finished.
 void CancelJpegSource(JpegSource* source);
 
