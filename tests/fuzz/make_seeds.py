@@ -174,6 +174,77 @@ def icc_seeds():
     seed("icc_vcgt", "wrong-type.bin", b"curv" + vcgt_table(2)[4:])
 
 
+# --- Support services: settings text, language files, GUI settings, file types, strings ---
+
+REPO = os.path.dirname(os.path.dirname(HERE))
+DEPS = os.path.join(REPO, "build", "deps", "work")
+
+
+def support_seeds():
+    copy("settings", os.path.join(REPO, "data", "EnglishLanguage"))
+    copy("catalogue", os.path.join(REPO, "data", "EnglishLanguage"))
+    texts = {
+        "words.txt": b'unitx = 8\nbgcolor = "255 255 255"\nflag = TRUE\noff = false\nname = word\n',
+        "nested.txt": b'a = { b = { c = 1 } d = "x \\"y\\"" }\na = { e = 2 }\n# comment\nf = -12\n',
+        "deep.txt": b"k = {" * 70 + b"}" * 70,
+        "unterminated.txt": b'a = "open\nb = { c = 1\n',
+        "missing-equals.txt": b"a = 1\nb 2\nc = 3\n",
+        "top-close.txt": b"a = 1\n}\nb = 2\n",
+        "nul-inside.txt": b"a = 1\n\0b = 2\n",
+        "numbers.txt": b"big = 2147483648\nsmall = -2147483648\nplus = +5\nsp = \" 7 \"\n",
+        "crlf-lines.txt": b"1 first\r\n2 \"quoted\" text\r\n3\r\n\r\n  4   spaced  \r\n",
+        "backslashes.txt": b'a = "\\\\" b = "\\' ,
+    }
+    for name, data in texts.items():
+        seed("settings", name, data)
+    seed("catalogue", "mac-letters.txt", b"1 Gr\x9a\x9fe \x80\x85\x86\x8a\xa7\n2 caf\x8e \x88 la\n3 adi\x97s\n")
+    seed("catalogue", "line-breaks.txt", b"20206 one\\ntwo\\\\nthree\\n\n20207 \\\n20208 \\n\\n\\n\n")
+    seed("catalogue", "odd-keys.txt", b"007 leading zero\n-5 negative\n2147483648 too big\n+3 plus\n 9 blank first\n")
+    seed("catalogue", "quotes-and-braces.txt", b'1 "quoted start\n2 { brace\n}\n3 after\n')
+
+    gui = {
+        "example.txt": b'unitx = 4\nunity = 8\nred = "255 0 0"\nback = "pic.bmp"\n'
+                       b'883 = { bgcolor = "212 208 200" bgimage = back\n'
+                       b'  "1-5,7" = { x = 10 y = 20 w = 30 h = 40 bgcolor = red fgcolor = "0 0 255" }\n'
+                       b'  3 = { x = red }\n}\n',
+        "ranges.txt": b'1 = { "3-1" = { x = 1 } 0 = { x = 1 } unitx = { x = 1 } "2,4-5" = { w = 5 }\n'
+                      b'"2,0,3" = { h = 1 } "1-2147483647" = { bgcolor = "1 2 3" } "98-150" = { fgcolor = "1" }\n'
+                      b'"-5" = { x = 1 } "5-" = { x = 1 } ",,," = { x = 1 } 12 = 7 }\n',
+        "extremes.txt": b'unitx = -2147483648\n2 = { unity = 1 "1" = { x = 2147483647 y = -2147483648 '
+                        b'w = 2147483647 h = 2147483647 } }\n3 = { unitx = 1 "99" = { x = 99999 } }\n',
+        "constants.txt": b'c = c\nn = 5\ns = { }\n4 = { bgcolor = s bgimage = n "1" = { x = n y = s fgcolor = c } }\n',
+    }
+    for name, data in gui.items():
+        seed("gui_settings", name, data)
+
+    png = os.path.join(DEPS, "libpng1.6-1.6.39", "contrib", "pngsuite")
+    jpeg = os.path.join(DEPS, "libjpeg-turbo-2.1.5", "testimages")
+    tiff = os.path.join(DEPS, "tiff-4.5.0", "test", "images")
+    copy("file_types", os.path.join(png, "basn0g01.png"))
+    copy("file_types", os.path.join(tiff, "miniswhite-1c-1b.tiff"))
+    copy("file_types", "/usr/share/color/icc/Gray.icc")
+    seed("file_types", "jpeg-start.bin", b"\xff\xd8\xff\xe0\0\x10JFIF\0")
+    seed("file_types", "tiff-mm.bin", b"MM\0*\0\0\0\x08")
+    seed("file_types", "eps.bin", b"%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 1 1\n")
+    seed("file_types", "eps-dos.bin", b"\xc5\xd0\xd3\xc6" + b"\0" * 28)
+    seed("file_types", "eps-one-line.bin", b"%!PS-Adobe EPSF")
+    seed("file_types", "ps.bin", b"%!PS\n")
+    seed("file_types", "pdf.bin", b"%PDF-1.4\n")
+    seed("file_types", "zeros.bin", b"\0" * 300)
+    seed("file_types", "scitex.bin", b" " * 80 + b"CT" + b"\0" * 10)
+    seed("file_types", "bmp.bin", b"BM" + be32(0) + b"\0\0\0\0")
+    seed("file_types", "bmp-cut.bin", b"BM\0\0\0\0\0\0\0")
+    seed("file_types", "gif.bin", b"GIF89a")
+    seed("file_types", "cxf.bin", b'<?xml version="1.0"?><cc:CxF xmlns:cc="CXF">')
+    seed("file_types", "name-with-extension.bin", b"Some.Name.JPG\nrest")
+    seed("file_types", "name-long-extension.bin", b"a." + b"x" * 20 + b"\n")
+
+    for name, data in {"path.bin": b"\\C:\\dir\\file.icm", "fields.bin": b",\x03\x05a,,b,c,",
+                       "long.bin": b" \x10\x00" + b"word " * 30, "inline-edge.bin": b"\0\x13\x00" + b"x" * 19,
+                       "one-separator.bin": b";\x00\x00;", "nul.bin": b"-\x01\x02ab\0cd"}.items():
+        seed("tstring", name, data)
+
+
 def tag_of(profile_bytes, signature):
     count = struct.unpack(">I", profile_bytes[128:132])[0]
     for i in range(count):
@@ -185,3 +256,4 @@ def tag_of(profile_bytes, signature):
 
 if __name__ == "__main__":
     icc_seeds()
+    support_seeds()
