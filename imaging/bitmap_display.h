@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "framework/support/geometry.h"
+#include "framework/support/memory.h"
 #include "framework/support/status.h"
 #include "imaging/image_reader.h"
 
@@ -17,6 +18,14 @@ using BitmapHandle = void*;
 // A device bitmap for the window's screen, or null: only RGB images are
 // converted, and any failure gives null. The caller deletes the bitmap.
 BitmapHandle ImageToBitmap(const PixelImage* image, void* window);
+
+// The bits ImageToBitmap gives CreateBitmap on a screen of 24 or 32 bits per
+// pixel: each pixel as blue, green, red (and a zero byte at 32 bits); at 24
+// bits a row of odd width ends in one zero byte, since bitmap rows have an
+// even length. 20003 for an image that is not 8-bit RGB or another depth,
+// 21002 when memory is short.
+Status ScreenBitmapBits(const PixelImage* image, int32_t screen_bits, MemPtr<uint8_t>* bits,
+                        size_t* row_bytes);
 
 // Draws the source part of the bitmap stretched into the destination
 // rectangle of the window, clipped to `clip` and, with `use_update_region`,

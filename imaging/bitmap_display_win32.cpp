@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "framework/support/byte_reader.h"
 #include "framework/support/files.h"
 #include "framework/support/memory.h"
 #include "imaging/bitmap_display.h"
@@ -34,31 +33,14 @@ class WindowDc {
   HDC dc_;
 };
 
-// Builds the whole bitmap in one buffer in the screen's own layout: blue,
-// green, red (and a zero byte at 32 bits). CreateBitmap wants rows of an even
-// length (Win32 docs, CreateBitmap), so a 24-bit row of odd width gets one
-// zero byte at its end. Null when the buffer cannot be had.
-HBITMAP BuildScreenBitmap(const PixelImage& image, const uint8_t* pixels, int screen_bits) {
-  size_t out_pixel = screen_bits == 32 ? 4 : 3;
+// The usual path: the whole bitmap built in one buffer in the screen's layout.
+// Null when the buffer cannot be had.
+HBITMAP BuildScreenBitmap(const PixelImage& image, int screen_bits) {
+  MemPtr<uint8_t> bits;
   size_t row_bytes = 0;
-  size_t total = 0;
-  if (!CheckedMul(image.columns, out_pixel, &row_bytes)) return nullptr;
-  row_bytes += row_bytes & 1;
-  if (!CheckedMul(row_bytes, image.rows, &total)) return nullptr;
-  MemPtr<uint8_t> buffer(static_cast<uint8_t*>(MemAlloc(total ? total : 1)));
-  if (!buffer) return nullptr;
-  size_t in_pixel = BytesPerPixel(image);
-  for (uint32_t r = 0; r < image.rows; ++r) {
-    const uint8_t* from = pixels + size_t{r} * image.columns * in_pixel;
-    uint8_t* to = buffer.get() + size_t{r} * row_bytes;  // zero-filled: padding stays 0
-    for (uint32_t c = 0; c < image.columns; ++c, from += in_pixel, to += out_pixel) {
-      to[0] = from[2];
-      to[1] = from[1];
-      to[2] = from[0];
-    }
-  }
+  if (ScreenBitmapBits(&image, screen_bits, &bits, &row_bytes) != kOk) return nullptr;
   return CreateBitmap(static_cast<int>(image.columns), static_cast<int>(image.rows), 1,
-                      static_cast<UINT>(screen_bits), buffer.get());
+                      static_cast<UINT>(screen_bits), bits.get());
 }
 
 // The slow path for any other screen: a compatible bitmap set pixel by pixel.
@@ -108,12 +90,13 @@ BitmapHandle ImageToBitmap(const PixelImage* image, void* window) {
   }
   WindowDc screen(static_cast<HWND>(window));
   if (!screen.get()) return nullptr;
-  const uint8_t* pixels = static_cast<const uint8_t*>(MemLock(image->pixels));
-  if (!pixels) return nullptr;
   int bits = GetDeviceCaps(screen.get(), BITSPIXEL);
   HBITMAP bitmap = nullptr;
-  if (bits == 24 || bits == 32) bitmap = BuildScreenBitmap(*image, pixels, bits);
-  if (!bitmap) bitmap = BuildPixelByPixel(*image, pixels, screen.get());
+  if (bits == 24 || bits == 32) bitmap = BuildScreenBitmap(*image, bits);
+  if (bitmap) return bitmap;
+  const uint8_t* pixels = static_cast<const uint8_t*>(MemLock(image->pixels));
+  if (!pixels) return nullptr;
+  bitmap = BuildPixelByPixel(*image, pixels, screen.get());
   MemUnlock(image->pixels);
   return bitmap;
 }
