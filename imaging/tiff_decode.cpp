@@ -1,0 +1,436 @@
+#include "imaging/tiff_decode.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "framework/support/byte_order.h"
+#include "framework/support/byte_reader.h"
+
+namespace lumetra {
+namespace {
+
+constexpr size_t kInputPiece = 4096;  // strip data are read from the file in pieces of this size
+
+// The compressed data of one strip, read piece by piece, never past the
+// strip's byte count.
+class StripInput {
+ public:
+  explicit StripInput(SpecialFile* file) : file_(file) {}
+
+  void Start(uint32_t byte_count) {
+    left_ = byte_count;
+    position_ = fill_ = 0;
+  }
+  // Refills an empty piece; false at the strip's end or on a read failure
+  // (kept in status()).
+  bool Refill() {
+    if (left_ == 0 || status_) return false;
+    size_t want = std::min<size_t>(left_, kInputPiece);
+    size_t count = 0;
+    Status status = file_->Read(want, &count, buffer_);
+    if ((status && status != kEndOfData) || count != want) {
+      status_ = (status && status != kEndOfData) ? status : Status{kShortRead};
+      return false;
+    }
+    left_ -= static_cast<uint32_t>(want);
+    position_ = 0;
+    fill_ = want;
+    return true;
+  }
+  bool NextByte(uint8_t* byte) {
+    if (position_ == fill_ && !Refill()) return false;
+    *byte = buffer_[position_++];
+    return true;
+  }
+  Status status() const { return status_; }
+
+  uint8_t buffer_[kInputPiece];
+  size_t position_ = 0;
+  size_t fill_ = 0;
+
+ private:
+  SpecialFile* file_;
+  uint32_t left_ = 0;
+  Status status_ = kOk;
+};
+
+class RawDecoder : public TiffDecoder {
+ public:
+  explicit RawDecoder(SpecialFile* file) : file_(file) {}
+
+  void StartStrip(uint32_t byte_count) override { left_ = byte_count; }
+  Status Decode(uint8_t* out, size_t capacity, size_t* produced, bool* strip_done) override {
+    size_t want = std::min<size_t>(capacity, left_);
+    size_t count = 0;
+    *produced = 0;
+    if (want) {
+      Status status = file_->Read(want, &count, out);
+      if (status && status != kEndOfData) return status;
+      if (count != want) return kShortRead;
+    }
+    left_ -= static_cast<uint32_t>(want);
+    *produced = want;
+    *strip_done = left_ == 0;
+    return kOk;
+  }
+
+ private:
+  SpecialFile* file_;
+  uint32_t left_ = 0;
+};
+
+// TIFF 6.0 section 13 LZW: codes most significant bit first, 9 to 12 bits
+// wide, 256 clears the table, 257 ends the strip, and the width grows one
+// code early (when the next free code reaches 511, 1023 or 2047).
+class LzwDecoder : public TiffDecoder {
+ public:
+  explicit LzwDecoder(SpecialFile* file) : input_(file) {
+    for (uint32_t c = 0; c < 256; ++c) {
+      prefix_[c] = kNoCode;
+      suffix_[c] = first_[c] = static_cast<uint8_t>(c);
+      length_[c] = 1;
+    }
+  }
+
+  void StartStrip(uint32_t byte_count) override {
+    input_.Start(byte_count);
+    ClearTable();
+    bits_ = 0;
+    accumulator_ = 0;
+    pending_ = 0;
+    finished_ = false;
+    at_start_ = true;
+  }
+
+  Status Decode(uint8_t* out, size_t capacity, size_t* produced, bool* strip_done) override {
+    size_t o = 0;
+    while (pending_ > 0 && o < capacity) out[o++] = stack_[--pending_];
+    if (at_start_ && !finished_) {
+      at_start_ = false;
+      if (!input_.Refill()) {
+        finished_ = true;
+      } else if (input_.buffer_[0] == 0 && input_.fill_ > 1 && (input_.buffer_[1] & 1)) {
+        // The bit order of LZW data written before TIFF 6.0, which has no
+        // clear code up front; not decoded here.
+        return kTiffUnsupportedCompression;
+      }
+    }
+    while (o < capacity && !finished_) {
+      while (bits_ < width_) {
+        if (input_.position_ == input_.fill_ && !input_.Refill()) break;
+        accumulator_ = (accumulator_ << 8) | input_.buffer_[input_.position_++];
+        bits_ += 8;
+      }
+      if (bits_ < width_) {  // the data end without an end code
+        finished_ = true;
+        break;
+      }
+      bits_ -= width_;
+      uint32_t code = (accumulator_ >> bits_) & ((1u << width_) - 1);
+      if (code == kClear) {
+        ClearTable();
+        continue;
+      }
+      // The end code, and codes not in the table yet, end the strip.
+      if (code == kEnd || code > next_ || (old_ == kNoCode && code >= kFirstFree)) {
+        finished_ = true;
+        break;
+      }
+      if (old_ == kNoCode) {
+        out[o++] = static_cast<uint8_t>(code);
+        old_ = code;
+        continue;
+      }
+      uint8_t first;  // the first byte of the string just decoded
+      if (code < next_) {
+        first = first_[code];
+        o += Emit(code, out + o, capacity - o, -1);
+      } else {  // the code being defined: the previous string and its own first byte
+        first = first_[old_];
+        o += Emit(old_, out + o, capacity - o, first);
+      }
+      if (next_ < kTableSize) {
+        prefix_[next_] = static_cast<uint16_t>(old_);
+        suffix_[next_] = first;
+        first_[next_] = first_[old_];
+        length_[next_] = static_cast<uint16_t>(length_[old_] + 1);
+        ++next_;
+        if (next_ == 511 || next_ == 1023 || next_ == 2047) ++width_;
+      }
+      old_ = code;
+    }
+    *produced = o;
+    *strip_done = finished_ && pending_ == 0;
+    return input_.status();
+  }
+
+ private:
+  static constexpr uint32_t kClear = 256;
+  static constexpr uint32_t kEnd = 257;
+  static constexpr uint32_t kFirstFree = 258;
+  static constexpr uint32_t kTableSize = 4096;
+  static constexpr uint32_t kNoCode = 0xFFFF;
+
+  void ClearTable() {
+    next_ = kFirstFree;
+    width_ = 9;
+    old_ = kNoCode;
+  }
+
+  // Writes the string of `code`, followed by `tail` when it is a byte, into
+  // `out` as far as `room` allows; the rest waits on the stack for the next
+  // call. Returns the bytes written.
+  size_t Emit(uint32_t code, uint8_t* out, size_t room, int tail) {
+    size_t length = length_[code] + (tail >= 0 ? 1 : 0);
+    if (length <= room) {
+      uint8_t* p = out + length;
+      if (tail >= 0) *--p = static_cast<uint8_t>(tail);
+      for (uint32_t c = code; p > out; c = prefix_[c]) *--p = suffix_[c];
+      return length;
+    }
+    // Stacked last byte first, so that popping gives them in order.
+    size_t n = 0;
+    if (tail >= 0) stack_[n++] = static_cast<uint8_t>(tail);
+    for (uint32_t c = code; c != kNoCode && n < sizeof stack_; c = prefix_[c]) stack_[n++] = suffix_[c];
+    pending_ = n;
+    size_t written = 0;
+    while (pending_ > 0 && written < room) out[written++] = stack_[--pending_];
+    return written;
+  }
+
+  StripInput input_;
+  uint32_t accumulator_ = 0;  // bits not yet used, in its low `bits_` bits
+  uint32_t bits_ = 0;
+  uint32_t width_ = 9;        // bits of the next code
+  uint32_t next_ = kFirstFree;
+  uint32_t old_ = kNoCode;    // the previous code; none after a clear
+  bool finished_ = true;
+  bool at_start_ = false;
+  size_t pending_ = 0;        // bytes of a string still on the stack
+  uint16_t prefix_[kTableSize];
+  uint16_t length_[kTableSize];
+  uint8_t suffix_[kTableSize];
+  uint8_t first_[kTableSize];
+  uint8_t stack_[kTableSize + 1];
+};
+
+// TIFF 6.0 section 9 PackBits: a header byte n, 0 to 127 copies the next
+// n + 1 bytes, 129 to 255 repeats the next byte 257 - n times, 128 is a no-op.
+class PackBitsDecoder : public TiffDecoder {
+ public:
+  explicit PackBitsDecoder(SpecialFile* file) : input_(file) {}
+
+  void StartStrip(uint32_t byte_count) override {
+    input_.Start(byte_count);
+    literal_left_ = run_left_ = 0;
+    finished_ = false;
+  }
+
+  Status Decode(uint8_t* out, size_t capacity, size_t* produced, bool* strip_done) override {
+    size_t o = 0;
+    while (o < capacity && !finished_) {
+      if (run_left_) {
+        size_t n = std::min<size_t>(run_left_, capacity - o);
+        std::memset(out + o, run_value_, n);
+        o += n;
+        run_left_ -= static_cast<uint32_t>(n);
+      } else if (literal_left_) {
+        if (input_.position_ == input_.fill_ && !input_.Refill()) {
+          finished_ = true;
+          break;
+        }
+        size_t n = std::min({size_t{literal_left_}, capacity - o, input_.fill_ - input_.position_});
+        std::memcpy(out + o, input_.buffer_ + input_.position_, n);
+        input_.position_ += n;
+        o += n;
+        literal_left_ -= static_cast<uint32_t>(n);
+      } else {
+        uint8_t header;
+        if (!input_.NextByte(&header)) {
+          finished_ = true;
+        } else if (header < 128) {
+          literal_left_ = header + 1u;
+        } else if (header > 128) {
+          if (!input_.NextByte(&run_value_)) finished_ = true;
+          else run_left_ = 257u - header;
+        }
+      }
+    }
+    *produced = o;
+    *strip_done = finished_;
+    return input_.status();
+  }
+
+ private:
+  StripInput input_;
+  uint32_t literal_left_ = 0;
+  uint32_t run_left_ = 0;
+  uint8_t run_value_ = 0;
+  bool finished_ = true;
+};
+
+}  // namespace
+
+Status CreateTiffDecoder(uint32_t compression, SpecialFile* file,
+                         std::unique_ptr<TiffDecoder>* decoder) {
+  if (!decoder || !file) return kBadArgument;
+  decoder->reset();
+  switch (compression) {
+    case kTiffNoCompression: decoder->reset(new (std::nothrow) RawDecoder(file)); break;
+    case kTiffLzw:
+    case kTiffLzwDifferencing: decoder->reset(new (std::nothrow) LzwDecoder(file)); break;
+    case kTiffPackBits: decoder->reset(new (std::nothrow) PackBitsDecoder(file)); break;
+    default: return kTiffUnsupportedCompression;
+  }
+  return *decoder ? kOk : kOutOfMemory;
+}
+
+Status TiffPixelStream::Start(TiffImage* image) {
+  Finish();
+  if (!image || !image->tiff) return kBadArgument;
+  image_ = image;
+  status_ = kOk;
+  bytes_per_pixel_ = TiffBytesPerPixel(*image);
+  uint32_t offset_count = 0, byte_count_count = 0;
+  Status status = GetTiffArray(image->tiff, image->directory, kTiffTagStripOffsets, &offsets_,
+                               &offset_size_, &offset_count);
+  if (!status) {
+    status = GetTiffArray(image->tiff, image->directory, kTiffTagStripByteCounts, &byte_counts_,
+                          &byte_count_size_, &byte_count_count);
+  }
+  if (status == kTiffTagMissing) status = kTiffBadHeader;
+  if (!status && ((offset_size_ != 2 && offset_size_ != 4) ||
+                  (byte_count_size_ != 2 && byte_count_size_ != 4))) {
+    status = kTiffBadHeader;
+  }
+  if (!status) status = CreateTiffDecoder(image->compression, image->tiff->file, &decoder_);
+  if (!status) {
+    previous_pixel_.reset(static_cast<uint8_t*>(MemAlloc(bytes_per_pixel_)));
+    if (!previous_pixel_) status = kOutOfMemory;
+  }
+  if (status) {
+    Finish();
+    return status;
+  }
+  strips_in_arrays_ = std::min(offset_count, byte_count_count);
+  uint32_t rows = image->rows_per_strip;
+  strips_in_image_ = image->height / rows + (image->height % rows ? 1 : 0);
+  next_strip_ = 0;
+  strip_pixels_left_ = 0;
+  strip_done_ = true;
+  return kOk;
+}
+
+void TiffPixelStream::Finish() {
+  decoder_.reset();
+  offsets_.reset();
+  byte_counts_.reset();
+  previous_pixel_.reset();
+  strips_in_arrays_ = strips_in_image_ = next_strip_ = 0;
+  strip_pixels_left_ = 0;
+  strip_done_ = true;
+}
+
+uint32_t TiffPixelStream::StripValue(const MemPtr<uint8_t>& array, size_t element_size,
+                                     uint32_t index) const {
+  ByteReader reader(array.get(), element_size * strips_in_arrays_);
+  reader.Seek(element_size * index);
+  return element_size == 2 ? reader.Host16() : reader.Host32();
+}
+
+Status TiffPixelStream::NextStrip() {
+  uint32_t strip = next_strip_++;
+  uint64_t first_row = uint64_t{strip} * image_->rows_per_strip;
+  uint64_t rows = std::min<uint64_t>(image_->rows_per_strip, image_->height - first_row);
+  strip_pixels_left_ = rows * image_->width;
+  column_ = 0;
+  strip_done_ = true;
+  if (strip >= strips_in_arrays_) return kOk;  // no data: zeros
+  Status status = image_->tiff->file->Seek(StripValue(offsets_, offset_size_, strip), kSeekFromStart);
+  if (status) return status;
+  decoder_->StartStrip(StripValue(byte_counts_, byte_count_size_, strip));
+  strip_done_ = false;
+  return kOk;
+}
+
+Status TiffPixelStream::ReadPixels(uint8_t* out, uint64_t count) {
+  if (!out && count) return kBadArgument;
+  if (status_) return status_;
+  if (!decoder_) return kBadArgument;
+  while (count > 0) {
+    if (strip_pixels_left_ == 0) {
+      if (next_strip_ >= strips_in_image_) {  // past the image
+        std::memset(out, 0, static_cast<size_t>(count) * bytes_per_pixel_);
+        return kOk;
+      }
+      status_ = NextStrip();
+      if (status_) return status_;
+      continue;
+    }
+    // Whole pixels that fit in memory at once.
+    size_t pixels = static_cast<size_t>(
+        std::min<uint64_t>({count, strip_pixels_left_, SIZE_MAX / bytes_per_pixel_}));
+    size_t capacity = pixels * bytes_per_pixel_;
+    size_t produced = 0;
+    if (strip_done_) {
+      pixels = 0;
+    } else {
+      status_ = decoder_->Decode(out, capacity, &produced, &strip_done_);
+      if (status_) return status_;
+      pixels = produced / bytes_per_pixel_;
+      if (pixels == 0 && !strip_done_) {  // cannot happen with a decoder that fills its output
+        status_ = kDecoderFailed;
+        return status_;
+      }
+    }
+    if (strip_done_ && pixels * bytes_per_pixel_ < capacity) {
+      // The strip ended early: the rest of its rows stay zero.
+      size_t zero_pixels = static_cast<size_t>(std::min<uint64_t>(count, strip_pixels_left_));
+      std::memset(out + pixels * bytes_per_pixel_, 0, (zero_pixels - pixels) * bytes_per_pixel_);
+      FinishPixels(out, pixels);
+      pixels = zero_pixels;
+      // Padding moves the predictor's row position as pixels would.
+      column_ = static_cast<uint32_t>((column_ + zero_pixels) % image_->width);
+    } else {
+      FinishPixels(out, pixels);
+    }
+    out += pixels * bytes_per_pixel_;
+    count -= pixels;
+    strip_pixels_left_ -= pixels;
+  }
+  return kOk;
+}
+
+// Turns decoded samples into host order and undoes the predictor.
+void TiffPixelStream::FinishPixels(uint8_t* pixels, size_t count) {
+  if (image_->bits_per_sample == 16 && image_->swap_samples) {
+    for (size_t i = 0; i + 1 < count * bytes_per_pixel_; i += 2) std::swap(pixels[i], pixels[i + 1]);
+  }
+  if (image_->compression != kTiffLzwDifferencing || count == 0) return;
+  // TIFF 6.0 section 14: each sample after a row's first pixel is stored as
+  // the difference to the same sample of the pixel before it.
+  const size_t bpp = bytes_per_pixel_;
+  const uint8_t* before = previous_pixel_.get();
+  uint8_t* p = pixels;
+  for (size_t i = 0; i < count; ++i, p += bpp) {
+    if (column_ != 0) {
+      if (image_->bits_per_sample == 8) {
+        for (size_t k = 0; k < bpp; ++k) p[k] = static_cast<uint8_t>(p[k] + before[k]);
+      } else {
+        for (size_t k = 0; k + 1 < bpp; k += 2) {
+          uint16_t a, b;
+          std::memcpy(&a, p + k, 2);
+          std::memcpy(&b, before + k, 2);
+          a = static_cast<uint16_t>(a + b);
+          std::memcpy(p + k, &a, 2);
+        }
+      }
+    }
+    before = p;
+    if (++column_ == image_->width) column_ = 0;
+  }
+  std::memmove(previous_pixel_.get(), before, bpp);
+}
+
+}  // namespace lumetra
