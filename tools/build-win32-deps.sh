@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds the static libraries the Windows build links, from Debian's source
 # packages, into a prefix inside the build tree: libjpeg-turbo (62 API, SIMD),
-# libpng 1.6 over the cross compiler's static zlib, and GoogleTest.
-# Built once: a stamp file makes later runs return at once.
+# libpng 1.6 over the cross compiler's static zlib, and GoogleTest. Also
+# fetches the tiff source package, whose test images the TIFF reader's tests
+# compare with the host's libtiff.
+# Built once: a stamp file makes later runs return at once; the tiff source
+# has its own stamp, so trees built before it was added fetch it too.
 # usage: build-win32-deps.sh <build-root>
 set -euo pipefail
 
@@ -14,8 +17,24 @@ stamp=$prefix/.built-v2
 
 jpeg_version=1:2.1.5-2
 png_version=1.6.39-2+deb12u5
+tiff_version=4.5.0-6+deb12u4
 
-[ -f "$stamp" ] && exit 0
+# Source only, nothing is built from it; the stamp lives in the work folder,
+# which a full rebuild below clears.
+fetch_tiff_source() {
+  local tiff_stamp=$work/.tiff-source-v1
+  [ -f "$tiff_stamp" ] && return 0
+  mkdir -p "$work"
+  (cd "$work" && rm -rf tiff-4.5.0 &&
+    apt-get source -qq "tiff=$tiff_version" >/dev/null 2>apt-source-tiff.log) \
+    || { cat "$work/apt-source-tiff.log"; exit 1; }
+  touch "$tiff_stamp"
+}
+
+if [ -f "$stamp" ]; then
+  fetch_tiff_source
+  exit 0
+fi
 
 echo "Building the Windows dependencies into $prefix"
 rm -rf "$work" "$prefix"
@@ -52,5 +71,6 @@ cmake -S /usr/src/googletest -B gtest-build "${cmake_common[@]}" \
 cmake --build gtest-build -j "$jobs" >gtest-build.log
 cmake --install gtest-build >/dev/null
 
+fetch_tiff_source
 touch "$stamp"
 echo "Windows dependencies ready"
