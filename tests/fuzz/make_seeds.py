@@ -245,6 +245,210 @@ def support_seeds():
         seed("tstring", name, data)
 
 
+# --- Dialog templates (Win32 DLGTEMPLATE and DLGTEMPLATEEX, little-endian) ---
+
+def le16(*values):
+    return b"".join(struct.pack("<H", v & 0xFFFF) for v in values)
+
+
+def le32(*values):
+    return b"".join(struct.pack("<I", v & 0xFFFFFFFF) for v in values)
+
+
+def wide(text):
+    return text.encode("utf-16-le") + b"\0\0"
+
+
+def align4(data):
+    return data + b"\0" * (-len(data) % 4)
+
+
+def dialog(style=0x40 | 0x80, menu=b"\0\0", cls=b"\0\0", title=wide("Profiles"), face="MS Sans Serif",
+           items=2, extended=False):
+    if extended:
+        out = le16(1, 0xFFFF) + le32(0, 0, style) + le16(items, 10, 10, 200, 100)
+    else:
+        out = le32(style, 0) + le16(items, 10, 10, 200, 100)
+    out += menu + cls + title
+    if style & 0x40:
+        out += le16(8) + (le16(400) + b"\0\1" if extended else b"") + wide(face)
+    for i in range(items):
+        out = align4(out)
+        if extended:
+            out += le32(0, 0, 0x50010000) + le16(5, 5 + 20 * i, 50, 14) + le32(100 + i)
+        else:
+            out += le32(0x50010000, 0) + le16(5, 5 + 20 * i, 50, 14, 100 + i)
+        out += le16(0xFFFF, 0x0080) + wide("OK %d" % i) + le16(0)
+    return out
+
+
+def template_seeds():
+    seed("template_font", "plain.dlg", dialog())
+    seed("template_font", "ordinals.dlg", dialog(menu=le16(0xFFFF, 7), cls=le16(0xFFFF, 0x8002), title=b"\0\0"))
+    seed("template_font", "named-menu-class.dlg", dialog(menu=wide("MENU"), cls=wide("MyClass")))
+    seed("template_font", "no-setfont.dlg", dialog(style=0x80))
+    seed("template_font", "long-face.dlg", dialog(face="F" * 40))
+    seed("template_font", "empty-face.dlg", dialog(face="", items=1))
+    seed("template_font", "no-items.dlg", dialog(items=0))
+    seed("template_font", "face-unterminated.dlg", dialog(items=0)[:-2])
+    seed("template_font", "title-unterminated.dlg", le32(0xC0, 0) + le16(0, 0, 0, 1, 1) + b"\0\0\0\0" + b"A\0" * 8)
+    seed("template_font", "header-cut.dlg", le32(0xC0, 0) + le16(1, 0, 0))
+    seed("template_font", "extended.dlg", dialog(extended=True))
+    seed("template_font", "extended-no-setfont.dlg", dialog(extended=True, style=0x80))
+    seed("template_font", "extended-ordinals.dlg", dialog(extended=True, menu=le16(0xFFFF, 1),
+                                                          cls=le16(0xFFFF, 2), face="Tahoma"))
+    seed("template_font", "extended-cut-in-font.dlg", dialog(extended=True, items=0)[:-14])
+
+
+# --- Images ---
+
+def bmp(width, height, bits=24, compression=0, planes=1, offset=None, rows=None, header_size=40):
+    row = (width * bits // 8 + 3) // 4 * 4 if bits >= 8 else 4
+    pixels = rows if rows is not None else bytes((i * 7) & 0xFF for i in range(row * abs(height)))
+    start = 14 + header_size if offset is None else offset
+    info = le32(header_size) + struct.pack("<ii", width, height) + le16(planes, bits) + \
+        le32(compression, len(pixels), 3780, 3780, 0, 0)
+    info = info[:header_size] + b"\0" * (header_size - len(info))
+    return b"BM" + le32(start + len(pixels), 0, start) + info + pixels
+
+
+def scitex(separations, width, height, units=0, width_text=None, height_text=None, data=None, cut=0):
+    block = bytearray(256)
+    block[0] = units
+    block[1] = separations
+    block[4:18] = b"%-14s" % b"84.666"
+    block[18:32] = b"%-14s" % b"84.666"
+    block[32:44] = (height_text or b"%d" % height).ljust(12)[:12]
+    block[44:56] = (width_text or b"%d" % width).ljust(12)[:12]
+    line = (width + (width & 1)) * max(separations, 1)
+    body = data if data is not None else bytes((i * 13) & 0xFF for i in range(line * max(height, 0)))
+    out = b"CT" * 40 + b"CT" + b"\0" * (1024 - 82) + bytes(block) + b"\0" * 768 + body
+    return out[:len(out) - cut] if cut else out
+
+
+def png_chunk(kind, data):
+    import zlib
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+
+def png(width, height, color_type=2, depth=8, extra=b"", interlace=0, rows=None):
+    import zlib
+    channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[color_type]
+    stride = (width * channels * depth + 7) // 8
+    raw = rows if rows is not None else b"".join(b"\0" + bytes((x * 31 + y) & 0xFF for x in range(stride))
+                                                 for y in range(height))
+    ihdr = struct.pack(">IIBBBBB", width, height, depth, color_type, 0, 0, interlace)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", ihdr) + extra +
+            png_chunk(b"IDAT", zlib.compress(raw)) + png_chunk(b"IEND", b""))
+
+
+def jpeg_with_segments(base, segments):
+    """Inserts marker segments right after SOI."""
+    return base[:2] + b"".join(b"\xff" + bytes([m]) + struct.pack(">H", len(d) + 2) + d for m, d in segments) + base[2:]
+
+
+def image_seeds():
+    # Windows bitmaps: 24 bits uncompressed is the one form read.
+    copy("bmp_reader", os.path.join(DEPS, "libjpeg-turbo-2.1.5", "testimages", "vgl_5674_0098.bmp"))
+    seed("bmp_reader", "rgb-3-wide.bmp", bmp(3, 2))
+    seed("bmp_reader", "rgb-4-wide.bmp", bmp(4, 3))
+    seed("bmp_reader", "top-down.bmp", bmp(5, -2))
+    seed("bmp_reader", "palette-8.bmp", bmp(4, 2, bits=8))
+    seed("bmp_reader", "rle8.bmp", bmp(4, 2, bits=8, compression=1))
+    seed("bmp_reader", "two-planes.bmp", bmp(2, 2, planes=2))
+    seed("bmp_reader", "rows-cut.bmp", bmp(7, 5)[:-20])
+    seed("bmp_reader", "offset-past-end.bmp", bmp(2, 2, offset=0x7FFFFFF0))
+    seed("bmp_reader", "huge-width.bmp", bmp(0x7FFFFFFF, 1, rows=b"\1\2\3\0"))
+    seed("bmp_reader", "min-height.bmp", bmp(1, -0x80000000, rows=b"\1\2\3\0"))
+    seed("bmp_reader", "zero-size.bmp", bmp(0, 0, rows=b""))
+    seed("bmp_reader", "core-header.bmp", bmp(2, 2, header_size=12))
+    seed("bmp_reader", "header-cut.bmp", bmp(2, 2)[:30])
+
+    # Scitex CT: parameter block at 1024, lines from 2048.
+    seed("scitex_reader", "gray.sct", scitex(1, 4, 3))
+    seed("scitex_reader", "rgb-odd.sct", scitex(3, 5, 2))
+    seed("scitex_reader", "cmyk-odd.sct", scitex(4, 5, 2, units=1))
+    seed("scitex_reader", "two-separations.sct", scitex(2, 4, 2))
+    seed("scitex_reader", "zero-width.sct", scitex(3, 0, 2))
+    seed("scitex_reader", "lines-cut.sct", scitex(3, 7, 4, cut=9))
+    seed("scitex_reader", "texts.sct", scitex(1, 2, 2, width_text=b"-5", height_text=b"99999999999"))
+    seed("scitex_reader", "text-no-digits.sct", scitex(4, 2, 2, width_text=b"twelve      ", height_text=b"\xff" * 12))
+    seed("scitex_reader", "huge.sct", scitex(4, 0, 0, width_text=b"2147483647", height_text=b"2147483647", data=b"x"))
+    seed("scitex_reader", "block-cut.sct", scitex(1, 2, 2)[:1100])
+
+    # PNG: the suite's basic forms, interlaced ones, and libpng's own crash regressions.
+    suite = os.path.join(DEPS, "libpng1.6-1.6.39", "contrib", "pngsuite")
+    for name in ["basn0g01.png", "basn0g16.png", "basn2c08.png", "basn3p04.png", "basn4a16.png",
+                 "basn6a08.png", "ibasn2c16.png", "ftbwn3p08.png", "ftp0n0g08.png"]:
+        copy("png_reader", os.path.join(suite, name))
+    crashers = os.path.join(DEPS, "libpng1.6-1.6.39", "contrib", "testpngs", "crashers")
+    for name in ["bad_iCCP.png", "badadler.png", "badcrc.png", "huge_IDAT.png", "huge_iCCP_chunk.png",
+                 "huge_pHYs_chunk.png", "empty_ancillary_chunks.png"]:
+        copy("png_reader", os.path.join(crashers, name))
+    import zlib
+    icc = open("/usr/share/color/icc/Gray.icc", "rb").read() if os.path.exists("/usr/share/color/icc/Gray.icc") else b"x" * 200
+    seed("png_reader", "iccp-phys.png", png(3, 2, extra=png_chunk(b"iCCP", b"gray\0\0" + zlib.compress(icc)) +
+                                                png_chunk(b"pHYs", struct.pack(">IIB", 3780, 3780, 1))))
+    seed("png_reader", "iccp-tiny.png", png(2, 2, color_type=0, extra=png_chunk(b"iCCP", b"p\0\0" + zlib.compress(b"abc"))))
+    # Rows laid out as if not interlaced: the passes find the wrong amount of data.
+    seed("png_reader", "interlaced-16-misfit.png", png(9, 9, color_type=6, depth=16, interlace=1))
+    seed("png_reader", "rows-short.png", png(8, 8, rows=b"\0" * 10))
+    seed("png_reader", "huge-dimensions.png", png(0x7FFFFFFF, 0x7FFFFFFF, rows=b"\0"))
+
+    # JPEG: libjpeg-turbo's test images (baseline, progressive, arithmetic) and
+    # the markers the reader looks at: APP2 ICC profile chunks and APP13.
+    testimages = os.path.join(DEPS, "libjpeg-turbo-2.1.5", "testimages")
+    for name in ["testorig.jpg", "testimgint.jpg", "testimgari.jpg"]:
+        copy("jpeg_reader", os.path.join(testimages, name))
+    base_path = os.path.join(testimages, "testorig.jpg")
+    if os.path.exists(base_path):
+        base = open(base_path, "rb").read()
+        chunk = b"ICC_PROFILE\0"
+        seed("jpeg_reader", "icc-two-chunks.jpg", jpeg_with_segments(base, [
+            (0xE2, chunk + b"\1\2" + icc[:200]), (0xE2, chunk + b"\2\2" + icc[200:])]))
+        seed("jpeg_reader", "icc-chunk-missing.jpg", jpeg_with_segments(base, [(0xE2, chunk + b"\2\3" + icc[:50])]))
+        seed("jpeg_reader", "icc-count-zero.jpg", jpeg_with_segments(base, [(0xE2, chunk + b"\0\0")]))
+        seed("jpeg_reader", "icc-duplicate.jpg", jpeg_with_segments(base, [(0xE2, chunk + b"\1\1abc"),
+                                                                           (0xE2, chunk + b"\1\1defg")]))
+        seed("jpeg_reader", "app13.jpg", jpeg_with_segments(base, [(0xED, b"Photoshop 3.0\0" + b"8BIM" + b"\0" * 20)]))
+        seed("jpeg_reader", "cut.jpg", base[:len(base) // 2])
+        seed("jpeg_reader", "header-only.jpg", base[:base.index(b"\xff\xda")])
+
+    # TIFF: small files of libtiff's own test suite, strips and loops.
+    images = os.path.join(DEPS, "tiff-4.5.0", "test", "images")
+    for name in ["miniswhite-1c-1b.tiff", "palette-1c-1b.tiff", "minisblack-2c-8b-alpha.tiff", "logluv-3c-16b.tiff",
+                 "test_ifd_loop_to_self.tif", "test_ifd_loop_to_first.tif", "test_two_ifds.tif",
+                 "test_float64_predictor2_le_lzw.tif", "custom_dir_EXIF_GPS.tiff", "palette-1c-4b.tiff",
+                 "deflate-last-strip-extra-data.tiff"]:
+        copy("tiff_reader", os.path.join(images, name))
+    seed("tiff_reader", "rgb-big-endian.tif", tiff_rgb(b"MM", 3, 2))
+    seed("tiff_reader", "rgb-little-endian.tif", tiff_rgb(b"II", 4, 3))
+    seed("tiff_reader", "strip-past-end.tif", tiff_rgb(b"II", 4, 3, strip_offset=0x7FFFFFF0))
+    seed("tiff_reader", "count-huge.tif", b"II*\0" + le32(8) + le16(0xFFFF) + b"\0" * 12)
+    seed("tiff_reader", "header-only.tif", b"MM\0*\0\0\0\x08")
+
+
+def tiff_rgb(order, width, height, strip_offset=None):
+    """A baseline RGB TIFF (TIFF 6.0 section 6), one uncompressed strip."""
+    pack16 = (lambda v: struct.pack(">H", v)) if order == b"MM" else (lambda v: struct.pack("<H", v))
+    pack32 = (lambda v: struct.pack(">I", v)) if order == b"MM" else (lambda v: struct.pack("<I", v))
+    pixels = bytes((i * 5) & 0xFF for i in range(width * height * 3))
+    entries = [(256, 4, 1, width), (257, 4, 1, height), (258, 3, 3, None), (259, 3, 1, 1), (262, 3, 1, 2),
+               (273, 4, 1, None), (277, 3, 1, 3), (278, 4, 1, height), (279, 4, 1, len(pixels)), (284, 3, 1, 1)]
+    ifd_size = 2 + 12 * len(entries) + 4
+    bits_at = 8 + ifd_size
+    pixels_at = bits_at + 6
+    out = order + pack16(42) + pack32(8) + pack16(len(entries))
+    for tag, kind, count, value in entries:
+        if tag == 258:
+            value = bits_at
+        if tag == 273:
+            value = strip_offset if strip_offset is not None else pixels_at
+        field = pack16(value) + b"\0\0" if kind == 3 and count == 1 else pack32(value)
+        out += pack16(tag) + pack16(kind) + pack32(count) + field
+    return out + pack32(0) + pack16(8) * 3 + pixels
+
+
 def tag_of(profile_bytes, signature):
     count = struct.unpack(">I", profile_bytes[128:132])[0]
     for i in range(count):
@@ -257,3 +461,5 @@ def tag_of(profile_bytes, signature):
 if __name__ == "__main__":
     icc_seeds()
     support_seeds()
+    template_seeds()
+    image_seeds()

@@ -1,0 +1,10 @@
+// The TIFF reader, driven through the reader protocol.
+#include <cstdint>
+
+#include "framework/support/file_types.h"
+#include "tests/fuzz/image_reader_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  lumetra::fuzz::ReadImage(lumetra::kFileTypeTiff, data, size, "input.tif");
+  return 0;
+}
