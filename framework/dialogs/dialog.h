@@ -11,6 +11,7 @@
 #include "framework/objects/objects.h"
 #include "framework/support/geometry.h"
 #include "framework/support/gui_settings.h"
+#include "framework/support/settings_tree.h"
 #include "framework/support/status.h"
 
 namespace lumetra {
@@ -130,6 +131,8 @@ class TDialog : public TSysDialog, public GuiSettingsTarget {
   bool CanHandleCommand(TPloEvent& event) override;
   Status HandleEvent(TPloEvent& event) override;  // adds kEventFileList
   Status OnFilesDropped(TPloEvent& event) override;
+  // The message handler passes events of type kEventIdle where it has no
+  // event to give; OnMouseUp then only forwards to the controls.
   Status OnMouseMoved(TPloEvent& event) override;
   Status OnMouseDown(TPloEvent& event) override;
   Status OnMouseUp(TPloEvent& event) override;
@@ -234,6 +237,19 @@ class TDialog : public TSysDialog, public GuiSettingsTarget {
  protected:
   // Records a hook's status after a message and reports it (see the message handler).
   void NoteStatus(Status status);
+  // WM_CTLCOLOR*: the brush to return, or 0 when no colour of ours applies.
+  intptr_t ColorItem(uintptr_t dc, intptr_t control, bool dialog_color_too);
+  void DrawComboEntry(intptr_t draw_item);
+  intptr_t ToolTipText(intptr_t info);
+  // WM_PAINT and WM_SYNCPAINT: OnUpdate under the update region.
+  Status PaintWindow();
+  // Whether the object is still alive after a hook (a hook may delete it).
+  bool StillExists();
+  Status SetIcon();
+  void FreeDrawingResources();
+  // Calls `visit` for every framework control of this dialog's window.
+  using ControlCall = void (*)(void* context, TControl* control);
+  void ForEachControl(ControlCall call, void* context);
 
   uint32_t flags_ = kDialogClosable;
   ShortRect remembered_bounds_ = {0, 0, 0, 0};
@@ -267,6 +283,11 @@ class TDialog : public TSysDialog, public GuiSettingsTarget {
   int16_t default_button_ = 0;                 // DM_GETDEFID at initialisation
   int32_t cursor_shape_ = 0;
 };
+
+// The application's settings tree, under whose "Dialogs" node dialogs keep
+// their positions; none by default, and then nothing is saved or restored.
+void SetDialogSettings(SettingsTree* settings);
+SettingsTree* DialogSettings();
 
 // Creates the dialog's window from template `template_id` (modal: runs it to
 // its end). Modal: the EndDialog value, -1 when the platform did not run it;
