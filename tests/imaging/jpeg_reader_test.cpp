@@ -1,0 +1,447 @@
+// JPEG loader and TJFIFReader: libjpeg-turbo's own test images against a
+// decoding with libjpeg directly, and JPEGs made here with libjpeg, with ICC
+// profiles split over APP2 markers, APP13 payloads, densities, gray and CMYK.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "framework/support/buffered_file.h"
+#include "framework/support/status.h"
+#include "imaging/image_reader.h"
+#include "imaging/jpeg_reader.h"
+#include "tests/testing/paths.h"
+
+namespace lumetra {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using testing::SystemPath;
+
+std::string TestImage(const std::string& name) {
+  return SystemPath("/work/main/build/deps/work/libjpeg-turbo-2.1.5/testimages/" + name);
+}
+
+Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string WriteScratch(const std::string& name, const Bytes& bytes) {
+  std::string path = SystemPath(testing::ScratchDir("jpeg") + "/" + name);
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+struct Marker {
+  int code;
+  Bytes data;
+};
+
+struct JpegSpec {
+  int width = 16;
+  int height = 8;
+  int components = 3;
+  J_COLOR_SPACE color_space = JCS_RGB;
+  uint8_t density_unit = 0;
+  uint16_t x_density = 1;
+  uint16_t y_density = 1;
+  std::vector<Marker> markers;
+};
+
+// A gradient image compressed by libjpeg at quality 100, markers after the header.
+Bytes EncodeJpeg(const JpegSpec& spec, int fill = -1) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr errors;
+  cinfo.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  unsigned long out_size = 0;
+  jpeg_mem_dest(&cinfo, &out, &out_size);
+  cinfo.image_width = spec.width;
+  cinfo.image_height = spec.height;
+  cinfo.input_components = spec.components;
+  cinfo.in_color_space = spec.color_space;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 100, TRUE);
+  cinfo.density_unit = spec.density_unit;
+  cinfo.X_density = spec.x_density;
+  cinfo.Y_density = spec.y_density;
+  jpeg_start_compress(&cinfo, TRUE);
+  for (const Marker& m : spec.markers) {
+    jpeg_write_marker(&cinfo, m.code, m.data.data(), static_cast<unsigned>(m.data.size()));
+  }
+  Bytes row(static_cast<size_t>(spec.width) * spec.components);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    for (size_t i = 0; i < row.size(); ++i) {
+      row[i] = static_cast<uint8_t>(fill >= 0 ? fill : (i * 7 + cinfo.next_scanline * 13) & 0xFF);
+    }
+    JSAMPROW p = row.data();
+    jpeg_write_scanlines(&cinfo, &p, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  Bytes bytes(out, out + out_size);
+  free(out);
+  return bytes;
+}
+
+// The same file decoded by libjpeg with its default settings, as djpeg does.
+struct Reference {
+  uint32_t width = 0, height = 0, components = 0;
+  J_COLOR_SPACE color_space = JCS_UNKNOWN;
+  Bytes samples;
+};
+
+Reference DecodeWithLibjpeg(const Bytes& file) {
+  jpeg_decompress_struct cinfo;
+  jpeg_error_mgr errors;
+  cinfo.err = jpeg_std_error(&errors);
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  jpeg_start_decompress(&cinfo);
+  Reference r;
+  r.width = cinfo.output_width;
+  r.height = cinfo.output_height;
+  r.components = cinfo.output_components;
+  r.color_space = cinfo.out_color_space;
+  r.samples.resize(size_t{r.width} * r.height * r.components);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW p = r.samples.data() + size_t{cinfo.output_scanline} * r.width * r.components;
+    jpeg_read_scanlines(&cinfo, &p, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return r;
+}
+
+Bytes Pixels(PixelImage* image) {
+  uint8_t* p = LockPixels(image);
+  Bytes bytes(p, p + BytesPerRow(*image) * image->rows);
+  UnlockPixels(image);
+  return bytes;
+}
+
+// The reference after the pixel image's convention: gray and CMYK as ink.
+Bytes AsInk(const Reference& r) {
+  Bytes out = r.samples;
+  if (r.color_space != JCS_RGB) {
+    for (uint8_t& v : out) v = static_cast<uint8_t>(255 - v);
+  }
+  return out;
+}
+
+// Everything TJFIFReader hands out for one file.
+struct ReaderResult {
+  Status open = -1, header = -1, rows = -1, finish = -1;
+  ImageFormat format = {};
+  ImageInfo info = {};
+  Bytes icc;
+  Bytes app13;
+  Bytes samples;
+  std::vector<std::string> messages;
+};
+
+ReaderResult ReadWithReader(const std::string& path) {
+  ReaderResult r;
+  TImageReader* reader = nullptr;
+  EXPECT_EQ(CreateReader(2, &reader), kOk);
+  SpecialPloFile file;
+  file.SetName(path.c_str());
+  file.SetBuffer(nullptr, kReaderBufferSize);
+  EXPECT_EQ(file.Open(kFileModeRead), kOk);
+  reader->SetMessageSink(
+      [](void* context, const char* text) {
+        static_cast<std::vector<std::string>*>(context)->push_back(text);
+      },
+      &r.messages);
+  r.open = reader->Open(&file, &r.format);
+  if (r.open == kOk) r.header = reader->ReadHeader(&r.info);
+  if (r.header == kOk) {
+    r.icc.assign(r.info.icc_profile, r.info.icc_profile + r.info.icc_size);
+    r.samples.resize(size_t{r.info.width} * r.info.height * r.info.channels);
+    r.rows = kOk;
+    for (uint32_t y = 0; y < r.info.height && r.rows == kOk; ++y) {
+      r.rows = reader->ReadRows(r.samples.data() + size_t{y} * r.info.width * r.info.channels, 1);
+    }
+    auto* app13 = static_cast<JpegApp13*>(r.format.extra);
+    if (app13 && app13->block) r.app13.assign(app13->block, app13->block + app13->length);
+    r.finish = reader->FinishReading();
+  }
+  file.Close();
+  reader->Close();
+  reader->Release();
+  return r;
+}
+
+Status LoadFile(const std::string& path, Bytes* pixels, PixelImage** out = nullptr) {
+  PixelImage* image = nullptr;
+  Status status = LoadImageFile(path.c_str(), &image, nullptr, nullptr);
+  if (status == kOk && pixels) *pixels = Pixels(image);
+  if (out) {
+    *out = image;
+  } else {
+    FreePixelImage(image);
+  }
+  return status;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(JpegReaderTest, LibjpegTurboTestImagesMatchLibjpeg) {
+  for (const char* name : {"testorig.jpg", "testimgint.jpg", "testimgari.jpg"}) {
+    SCOPED_TRACE(name);
+    Bytes file = ReadBytes(TestImage(name));
+    ASSERT_FALSE(file.empty());
+    Reference ref = DecodeWithLibjpeg(file);
+
+    PixelImage* image = nullptr;
+    Bytes loaded;
+    ASSERT_EQ(LoadFile(TestImage(name), &loaded, &image), kOk);
+    EXPECT_EQ(image->columns, ref.width);
+    EXPECT_EQ(image->rows, ref.height);
+    EXPECT_EQ(image->color_space, kColorSpaceRgb);
+    EXPECT_EQ(image->extra_channels, 0u);
+    FreePixelImage(image);
+    EXPECT_TRUE(loaded == ref.samples) << "loader samples differ from libjpeg's";
+
+    ReaderResult r = ReadWithReader(TestImage(name));
+    ASSERT_EQ(r.header, kOk);
+    EXPECT_EQ(r.format.kind, kImageFormatJpeg);
+    EXPECT_EQ(r.info.channels, 3u);
+    EXPECT_EQ(r.info.bits_per_sample, 8u);
+    EXPECT_EQ(r.rows, kOk);
+    EXPECT_EQ(r.finish, kOk);
+    EXPECT_TRUE(r.samples == ref.samples) << "reader samples differ from libjpeg's";
+  }
+}
+
+TEST(JpegReaderTest, TwelveBitImageFailsWithTheDecodersText) {
+  EXPECT_EQ(LoadFile(TestImage("testorig12.jpg"), nullptr), kDecoderFailed);
+  ReaderResult r = ReadWithReader(TestImage("testorig12.jpg"));
+  EXPECT_EQ(r.header, kDecoderFailed);
+  ASSERT_FALSE(r.messages.empty());
+  EXPECT_THAT(r.messages.back(), ::testing::HasSubstr("precision 12"));
+  EXPECT_EQ(r.messages.back().back(), '\n');
+}
+
+TEST(JpegReaderTest, GrayAndCmykBecomeInk) {
+  JpegSpec gray;
+  gray.components = 1;
+  gray.color_space = JCS_GRAYSCALE;
+  Bytes black = EncodeJpeg(gray, 0);
+  Bytes loaded;
+  ASSERT_EQ(LoadFile(WriteScratch("black.jpg", black), &loaded), kOk);
+  ASSERT_EQ(loaded.size(), 16u * 8u);
+  for (uint8_t v : loaded) ASSERT_EQ(v, 255) << "black gray must be full ink";
+
+  Bytes gradient = EncodeJpeg(gray);
+  std::string path = WriteScratch("gray.jpg", gradient);
+  ASSERT_EQ(LoadFile(path, &loaded), kOk);
+  EXPECT_TRUE(loaded == AsInk(DecodeWithLibjpeg(gradient)));
+  ReaderResult r = ReadWithReader(path);
+  EXPECT_EQ(r.info.color_space, kColorSpaceGray);
+  EXPECT_TRUE(r.samples == loaded);
+
+  JpegSpec cmyk;
+  cmyk.components = 4;
+  cmyk.color_space = JCS_CMYK;
+  Bytes ink = EncodeJpeg(cmyk);
+  PixelImage* image = nullptr;
+  ASSERT_EQ(LoadFile(WriteScratch("cmyk.jpg", ink), &loaded, &image), kOk);
+  EXPECT_EQ(image->color_space, kColorSpaceCmyk);
+  FreePixelImage(image);
+  EXPECT_TRUE(loaded == AsInk(DecodeWithLibjpeg(ink)));
+}
+
+TEST(JpegReaderTest, OutputWithoutAColourSpaceIsRefused) {
+  JpegSpec two;
+  two.components = 2;
+  two.color_space = JCS_UNKNOWN;
+  std::string path = WriteScratch("two.jpg", EncodeJpeg(two));
+  EXPECT_EQ(LoadFile(path, nullptr), kImageNotDisplayable);
+  EXPECT_EQ(ReadWithReader(path).header, kImageNotDisplayable);
+}
+
+TEST(JpegReaderTest, TruncatedFileEndsTheImageWithoutError) {
+  Bytes file = ReadBytes(TestImage("testorig.jpg"));
+  Reference whole = DecodeWithLibjpeg(file);
+  file.resize(file.size() / 2);
+  PixelImage* image = nullptr;
+  Bytes loaded;
+  ASSERT_EQ(LoadFile(WriteScratch("half.jpg", file), &loaded, &image), kOk);
+  EXPECT_EQ(image->columns, whole.width);
+  EXPECT_EQ(image->rows, whole.height);
+  FreePixelImage(image);
+  // The rows that were in the file decode as before.
+  size_t row = size_t{whole.width} * 3;
+  EXPECT_TRUE(std::equal(loaded.begin(), loaded.begin() + 16 * row, whole.samples.begin()));
+
+  ReaderResult r = ReadWithReader(WriteScratch("half.jpg", file));
+  EXPECT_EQ(r.rows, kOk);
+  EXPECT_EQ(r.finish, kOk);
+  EXPECT_TRUE(r.samples == loaded);
+}
+
+TEST(JpegReaderTest, DensitiesBecomeResolutions) {
+  JpegSpec spec;
+  spec.density_unit = 2;  // dots per centimetre
+  spec.x_density = 118;
+  spec.y_density = 59;
+  ReaderResult r = ReadWithReader(WriteScratch("cm.jpg", EncodeJpeg(spec)));
+  EXPECT_EQ(r.info.resolution_unit, kResolutionMetric);
+  EXPECT_EQ(r.info.x_resolution, 11.0);  // per millimetre, integer division
+  EXPECT_EQ(r.info.y_resolution, 5.0);
+
+  spec.density_unit = 1;
+  spec.x_density = 300;
+  spec.y_density = 150;
+  r = ReadWithReader(WriteScratch("inch.jpg", EncodeJpeg(spec)));
+  EXPECT_EQ(r.info.resolution_unit, kResolutionInch);
+  EXPECT_EQ(r.info.x_resolution, 300.0);
+  EXPECT_EQ(r.info.y_resolution, 150.0);
+
+  spec.density_unit = 0;
+  r = ReadWithReader(WriteScratch("aspect.jpg", EncodeJpeg(spec)));
+  EXPECT_EQ(r.info.resolution_unit, 666);
+}
+
+TEST(JpegReaderTest, CancelledLoadingStopsWithTheCallbacksStatus) {
+  std::vector<uint32_t> seen;
+  PixelImage* image = nullptr;
+  Status status = LoadImageFile(
+      TestImage("testorig.jpg").c_str(), &image,
+      [](void* context, uint32_t fraction) -> Status {
+        auto* seen = static_cast<std::vector<uint32_t>*>(context);
+        seen->push_back(fraction);
+        return seen->size() == 3 ? kCancelled : kOk;
+      },
+      &seen);
+  EXPECT_EQ(status, kCancelled);
+  EXPECT_EQ(image, nullptr);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_LT(seen[0], seen[2]);
+}
+
+// ---- ICC profiles in APP2 markers and APP13 payloads ----
+
+Marker IccChunk(int number, int count, const Bytes& data, const char* id = "ICC_PROFILE") {
+  Marker m{JPEG_APP0 + 2, Bytes(id, id + std::strlen(id) + 1)};
+  m.data.push_back(static_cast<uint8_t>(number));
+  m.data.push_back(static_cast<uint8_t>(count));
+  m.data.insert(m.data.end(), data.begin(), data.end());
+  return m;
+}
+
+Bytes Slice(const Bytes& b, size_t from, size_t to) { return Bytes(b.begin() + from, b.begin() + to); }
+
+// Profile-like bytes: the declared size first, then a pattern.
+Bytes FakeProfile(size_t size) {
+  Bytes p(size);
+  for (size_t i = 0; i < size; ++i) p[i] = static_cast<uint8_t>(i * 31 + 5);
+  p[0] = static_cast<uint8_t>(size >> 24);
+  p[1] = static_cast<uint8_t>(size >> 16);
+  p[2] = static_cast<uint8_t>(size >> 8);
+  p[3] = static_cast<uint8_t>(size);
+  return p;
+}
+
+ReaderResult ReadWithMarkers(const std::string& name, std::vector<Marker> markers) {
+  JpegSpec spec;
+  spec.markers = std::move(markers);
+  Bytes file = EncodeJpeg(spec);
+  ReaderResult r = ReadWithReader(WriteScratch(name, file));
+  EXPECT_EQ(r.rows, kOk);
+  EXPECT_TRUE(r.samples == DecodeWithLibjpeg(file).samples) << "markers disturbed the image";
+  return r;
+}
+
+TEST(JpegReaderTest, IccProfileInOneOrThreeMarkersIsHandedOutWhole) {
+  Bytes profile = ReadBytes(SystemPath("/usr/share/color/icc/sRGB.icc"));
+  ASSERT_GT(profile.size(), 300u);
+  ReaderResult one = ReadWithMarkers("icc1.jpg", {IccChunk(1, 1, profile)});
+  EXPECT_TRUE(one.icc == profile);
+
+  size_t a = 100, b = 250;
+  ReaderResult three = ReadWithMarkers(
+      "icc3.jpg", {IccChunk(1, 3, Slice(profile, 0, a)), IccChunk(2, 3, Slice(profile, a, b)),
+                   IccChunk(3, 3, Slice(profile, b, profile.size()))});
+  EXPECT_TRUE(three.icc == profile);
+
+  ReaderResult none = ReadWithMarkers("icc0.jpg", {});
+  EXPECT_EQ(none.info.icc_size, 0u);
+  EXPECT_EQ(none.info.icc_profile, nullptr);
+}
+
+TEST(JpegReaderTest, ChunksOutOfOrderTakeTheFirstMetAsTheStart) {
+  // Chunk 2 comes first: its first four bytes are taken as the declared size
+  // and kept, the rest skipped; chunk 1 then follows them whole.
+  Bytes profile = FakeProfile(600);
+  const size_t split = 200;
+  profile[split] = 0;
+  profile[split + 1] = 1;  // 65536: room for what follows
+  profile[split + 2] = 0;
+  profile[split + 3] = 0;
+  ReaderResult r = ReadWithMarkers(
+      "swapped.jpg",
+      {IccChunk(2, 2, Slice(profile, split, profile.size())), IccChunk(1, 2, Slice(profile, 0, split))});
+  Bytes expected = Slice(profile, split, split + 4);
+  expected.insert(expected.end(), profile.begin(), profile.begin() + split);
+  EXPECT_TRUE(r.icc == expected);
+}
+
+TEST(JpegReaderTest, ProfilesThatContradictTheirSizeAreDiscarded) {
+  // More bytes than declared: nothing beyond the declared size is written,
+  // and the profile is not handed out.
+  Bytes profile = FakeProfile(400);
+  profile[2] = 0;
+  profile[3] = 100;
+  EXPECT_EQ(ReadWithMarkers("long.jpg", {IccChunk(1, 1, profile)}).info.icc_size, 0u);
+
+  // Out of order with a small "size" from chunk 2's data.
+  Bytes other = FakeProfile(600);
+  std::memset(other.data() + 300, 0, 4);
+  other[303] = 40;
+  EXPECT_EQ(ReadWithMarkers("small.jpg", {IccChunk(2, 2, Slice(other, 300, 600)),
+                                          IccChunk(1, 2, Slice(other, 0, 300))})
+                .info.icc_size,
+            0u);
+
+  // A declared size below its own field, and one no chunks could fill.
+  Bytes tiny = FakeProfile(40);
+  tiny[3] = 3;
+  EXPECT_EQ(ReadWithMarkers("tiny.jpg", {IccChunk(1, 1, tiny)}).info.icc_size, 0u);
+  Bytes huge = FakeProfile(40);
+  huge[0] = 0xFF;
+  EXPECT_EQ(ReadWithMarkers("huge.jpg", {IccChunk(1, 1, huge)}).info.icc_size, 0u);
+}
+
+TEST(JpegReaderTest, ForeignAndShortApp2MarkersAreSkipped) {
+  Bytes profile = FakeProfile(300);
+  ReaderResult r = ReadWithMarkers(
+      "foreign.jpg", {IccChunk(1, 1, Slice(profile, 0, 100), "ICC_PROFILF"),  // last letter differs
+                      Marker{JPEG_APP0 + 2, Bytes{'I', 'C', 'C'}},
+                      Marker{JPEG_APP0 + 2, Bytes{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0}},
+                      IccChunk(1, 1, profile)});
+  EXPECT_TRUE(r.icc == profile);
+}
+
+TEST(JpegReaderTest, LastApp13PayloadIsKept) {
+  Bytes first = {'P', 'h', 'o', 't', 'o', 1, 2, 3};
+  Bytes second = {'8', 'B', 'I', 'M', 0, 4, 9};
+  ReaderResult r = ReadWithMarkers("app13.jpg", {Marker{JPEG_APP0 + 13, first},
+                                                 Marker{JPEG_APP0 + 13, second}});
+  EXPECT_TRUE(r.app13 == second);
+  EXPECT_TRUE(ReadWithMarkers("noapp13.jpg", {}).app13.empty());
+}
+
+}  // namespace
+}  // namespace lumetra
