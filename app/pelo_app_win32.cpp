@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/instance_counter.h"
+#include "framework/dialogs/dialog.h"
 #include "framework/objects/ole_win32.h"
 #include "framework/support/settings_registry.h"
 #include "monitor/profile_dialog.h"
@@ -21,6 +22,7 @@ constexpr DWORD kAllControlClasses = 0x1FF;
 
 CPeloApp::~CPeloApp() {
   // The settings live until the process ends; the tree is the object's own.
+  if (DialogSettings() == settings_) SetDialogSettings(nullptr);
   DestroyTree(settings_, true);
 }
 
@@ -51,6 +53,8 @@ bool CPeloApp::InitInstance() {
   // A missing key leaves the settings empty; no memory leaves none at all.
   settings_ = CreateTree();
   if (settings_) LoadTreeFromRegistry(settings_, kRegistryCurrentUser, SettingsKey().CStr());
+  // Dialogs keep their places in the same settings.
+  SetDialogSettings(settings_);
 
   RunMonitorProfileDialog();
 
