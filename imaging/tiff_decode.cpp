@@ -23,19 +23,20 @@ class StripInput {
     position_ = fill_ = 0;
   }
   // Refills an empty piece; false at the strip's end or on a read failure
-  // (kept in status()).
+  // (kept in status()). A strip that runs past the end of the file ends
+  // there; one that starts beyond it is a short read.
   bool Refill() {
     if (left_ == 0 || status_) return false;
     size_t want = std::min<size_t>(left_, kInputPiece);
     size_t count = 0;
     Status status = file_->Read(want, &count, buffer_);
-    if ((status && status != kEndOfData) || count != want) {
+    if ((status && status != kEndOfData) || count == 0) {
       status_ = (status && status != kEndOfData) ? status : Status{kShortRead};
       return false;
     }
-    left_ -= static_cast<uint32_t>(want);
+    left_ = count == want ? left_ - static_cast<uint32_t>(want) : 0;
     position_ = 0;
-    fill_ = want;
+    fill_ = count;
     return true;
   }
   bool NextByte(uint8_t* byte) {
@@ -67,10 +68,10 @@ class RawDecoder : public TiffDecoder {
     if (want) {
       Status status = file_->Read(want, &count, out);
       if (status && status != kEndOfData) return status;
-      if (count != want) return kShortRead;
+      if (count == 0) return kShortRead;  // as StripInput::Refill
     }
-    left_ -= static_cast<uint32_t>(want);
-    *produced = want;
+    left_ = count == want ? left_ - static_cast<uint32_t>(want) : 0;
+    *produced = count;
     *strip_done = left_ == 0;
     return kOk;
   }

@@ -74,6 +74,25 @@ void ValuesToHost(uint8_t* data, size_t count, uint16_t type, bool little_endian
   else for (size_t i = 0; i < count; ++i) swapper.Swap64();
 }
 
+// BitsPerSample: one value per sample, in the file when there are more than
+// two. Samples of different sizes give 0, which no reader takes.
+Status GetBitsPerSample(TiffFile* tiff, const TiffDirectory* directory, uint32_t* bits) {
+  MemPtr<uint8_t> values;
+  size_t element_size = 0;
+  uint32_t count = 0;
+  *bits = 0;
+  Status status = GetTiffArray(tiff, directory, kTiffTagBitsPerSample, &values, &element_size, &count);
+  if (status) return status;
+  if (count == 0 || element_size != 2) return kTiffTagMissing;
+  ByteReader reader(values.get(), element_size * count);
+  uint32_t first = reader.Host16();
+  for (uint32_t i = 1; i < count; ++i) {
+    if (reader.Host16() != first) return kOk;
+  }
+  *bits = first;
+  return kOk;
+}
+
 }  // namespace
 
 size_t TiffTypeSize(uint16_t type) {
@@ -251,7 +270,9 @@ Status OpenTiffImage(TiffFile* tiff, TiffImage** image) {
   im.swap_samples = tiff->little_endian != HostIsLittleEndian();
   if (GetTiffScalar(dir, kTiffTagImageWidth, &im.width)) return kTiffBadHeader;
   if (GetTiffScalar(dir, kTiffTagImageLength, &im.height)) return kTiffBadHeader;
-  if (GetTiffScalar(dir, kTiffTagBitsPerSample, &im.bits_per_sample)) return kTiffBadHeader;
+  status = GetBitsPerSample(tiff, dir, &im.bits_per_sample);
+  if (status == kTiffTagMissing || status == kShortRead) return kTiffBadHeader;
+  if (status) return status;
   GetTiffScalar(dir, kTiffTagCompression, &im.compression, true, kTiffNoCompression);
   GetTiffScalar(dir, kTiffTagPredictor, &im.predictor, true, 1);
   if (im.compression == kTiffLzw && im.predictor == 2) im.compression = kTiffLzwDifferencing;
