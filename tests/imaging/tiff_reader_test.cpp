@@ -1,0 +1,345 @@
+// The TIFF reader over files built in code: header and directory checks, the
+// sample conventions, the three decoders and damaged input.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "framework/support/file_types.h"
+#include "imaging/tiff_reader.h"
+#include "tests/imaging/tiff_fixture.h"
+
+namespace lumetra {
+namespace {
+
+using testing::LzwEncode;
+using testing::TiffFixture;
+using Bytes = std::vector<uint8_t>;
+
+struct Loaded {
+  Status status = kOk;
+  uint32_t rows = 0, columns = 0, color_space = 0, extra = 0, bits = 0;
+  Bytes pixels;
+};
+
+Loaded Copy(Status status, PixelImage* image) {
+  Loaded loaded;
+  loaded.status = status;
+  if (image) {
+    if (status == kOk) {
+      loaded.rows = image->rows;
+      loaded.columns = image->columns;
+      loaded.color_space = image->color_space;
+      loaded.extra = image->extra_channels;
+      loaded.bits = image->bits_per_sample;
+      const uint8_t* p = LockPixels(image);
+      loaded.pixels.assign(p, p + BytesPerRow(*image) * image->rows);
+      UnlockPixels(image);
+    }
+    FreePixelImage(image);
+  }
+  return loaded;
+}
+
+Loaded LoadTiff(const std::string& path) {
+  PixelImage* image = nullptr;
+  Status status = LoadTiffImage(&image, path.c_str(), nullptr, nullptr);
+  return Copy(status, image);
+}
+Loaded LoadTiff(const TiffFixture& fixture) { return LoadTiff(fixture.Write("image.tif")); }
+
+Bytes Ramp(size_t count, int step = 1) {
+  Bytes bytes(count);
+  for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(i * step + i / 7);
+  return bytes;
+}
+
+TEST(TiffHeader, RefusesWrongMarksAndUnreadableDirectories) {
+  Bytes good = TiffFixture(false, 1, 1, 1, 0).Strips({{7}}).Build();
+  Bytes bad_mark = good;
+  bad_mark[1] = 'M';
+  EXPECT_EQ(LoadTiff(TiffFixture::WriteFile("mark.tif", bad_mark)).status, kTiffBadHeader);
+  Bytes bad_identifier = good;
+  bad_identifier[2] = 43;
+  EXPECT_EQ(LoadTiff(TiffFixture::WriteFile("id.tif", bad_identifier)).status, kTiffBadHeader);
+  EXPECT_EQ(LoadTiff(TiffFixture::WriteFile("short.tif", Bytes(good.begin(), good.begin() + 6))).status,
+            kTiffBadHeader);
+  Bytes far_directory = good;
+  far_directory[7] = 0x7F;  // the directory offset beyond the file
+  EXPECT_EQ(LoadTiff(TiffFixture::WriteFile("far.tif", far_directory)).status, kTiffBadHeader);
+  Bytes cut_directory(good.begin(), good.end() - 10);
+  EXPECT_EQ(LoadTiff(TiffFixture::WriteFile("cut.tif", cut_directory)).status, kTiffBadHeader);
+}
+
+TEST(TiffTags, ValuesInEitherByteOrderAndArraysCheckedAgainstTheFile) {
+  for (bool big : {false, true}) {
+    SCOPED_TRACE(big ? "MM" : "II");
+    TiffFixture fixture(big, 3, 2, 1, 0);
+    fixture.Short(300, {0x1234, 0x5678}).Bytes(301, 1, {0xAB}).Long(302, {1, 2, 0x89ABCDEF})
+        .Field(303, 4, 0x40000000, {0, 0, 0, 8});  // a count far beyond the file
+    SpecialPloFile file;
+    std::string path = fixture.Write("tags.tif");
+    file.SetName(path.c_str());
+    ASSERT_EQ(file.Open(kFileModeRead), kOk);
+    TiffFile* tiff = nullptr;
+    ASSERT_EQ(OpenTiffFile(&file, &tiff), kOk);
+    EXPECT_EQ(tiff->little_endian, !big);
+    TiffDirectory* directory = nullptr;
+    ASSERT_EQ(ReadTiffDirectory(tiff, 1, &directory), kOk);
+    TiffDirectory* second = nullptr;
+    EXPECT_EQ(ReadTiffDirectory(tiff, 2, &second), kBadArgument) << "only the first directory";
+
+    uint32_t value = 0;
+    EXPECT_EQ(GetTiffScalar(directory, 300, &value), kOk);
+    EXPECT_EQ(value, 0x1234u);
+    EXPECT_EQ(GetTiffScalar(directory, 301, &value), kOk);
+    EXPECT_EQ(value, 0xABu) << "a BYTE stands in the entry's first byte";
+    EXPECT_EQ(GetTiffScalar(directory, 999, &value), kTiffTagMissing);
+    EXPECT_EQ(GetTiffScalar(directory, 999, &value, true, 5), kOk);
+    EXPECT_EQ(value, 5u);
+    uint16_t type;
+    uint32_t count;
+    EXPECT_EQ(FindTiffTag(directory, 999, &type, &count, &value), kTiffTagMissing);
+    EXPECT_EQ(type + count + value, 0u);
+
+    MemPtr<uint8_t> block;
+    size_t element_size;
+    ASSERT_EQ(GetTiffArray(tiff, directory, 300, &block, &element_size, &count), kOk);
+    uint16_t shorts[2];
+    std::memcpy(shorts, block.get(), 4);
+    EXPECT_EQ(shorts[1], 0x5678) << "two SHORTs standing in the entry";
+    ASSERT_EQ(GetTiffArray(tiff, directory, 302, &block, &element_size, &count), kOk);
+    uint32_t longs[3];
+    std::memcpy(longs, block.get(), 12);
+    EXPECT_EQ(longs[2], 0x89ABCDEFu);
+    EXPECT_EQ(GetTiffArray(tiff, directory, 303, &block, &element_size, &count), kShortRead);
+    EXPECT_FALSE(block);
+    FreeTiffDirectory(directory);
+    CloseTiffFile(tiff);
+    file.Close();
+  }
+}
+
+TEST(TiffSamples, ByteOrderGrayInversionAndLabOffsets) {
+  // 16-bit samples 0x1234 and 0xABCD, stored big-endian.
+  TiffFixture mm16(true, 2, 1, 1, 0);
+  mm16.Short(258, {16}).Strips({{0x12, 0x34, 0xAB, 0xCD}});
+  Loaded wide = LoadTiff(mm16);
+  ASSERT_EQ(wide.status, kOk);
+  EXPECT_EQ(wide.bits, 16u);
+  uint16_t samples[2];
+  std::memcpy(samples, wide.pixels.data(), 4);
+  EXPECT_EQ(samples[0], 0x1234);
+  EXPECT_EQ(samples[1], 0xABCD);
+  PixelImage* reduced = nullptr;
+  Status status = LoadImageFile(mm16.Write("mm16.tif").c_str(), &reduced, nullptr, nullptr);
+  Loaded narrow = Copy(status, reduced);
+  ASSERT_EQ(narrow.status, kOk);
+  EXPECT_EQ(narrow.pixels, (Bytes{0x12, 0xAB})) << "LoadImageFile keeps the more significant bytes";
+
+  Loaded white_is_zero = LoadTiff(TiffFixture(false, 3, 1, 1, 0).Strips({{0, 100, 255}}));
+  EXPECT_EQ(white_is_zero.color_space, kColorSpaceGray);
+  EXPECT_EQ(white_is_zero.pixels, (Bytes{0, 100, 255}));
+  Loaded black_is_zero = LoadTiff(TiffFixture(false, 3, 1, 1, 1).Strips({{0, 100, 255}}));
+  EXPECT_EQ(black_is_zero.color_space, kColorSpaceGray);
+  EXPECT_EQ(black_is_zero.pixels, (Bytes{255, 155, 0}));
+
+  Loaded cielab = LoadTiff(TiffFixture(false, 1, 1, 3, 8).Strips({{50, 246, 10}}));
+  EXPECT_EQ(cielab.color_space, kColorSpaceLab);
+  EXPECT_EQ(cielab.pixels, (Bytes{50, 118, 138})) << "a = -10 is stored as 246";
+  Loaded icclab = LoadTiff(TiffFixture(false, 1, 1, 3, 9).Strips({{50, 246, 10}}));
+  EXPECT_EQ(icclab.pixels, (Bytes{50, 246, 10}));
+
+  Loaded cmyk_alpha = LoadTiff(TiffFixture(false, 1, 1, 5, 5).Strips({{1, 2, 3, 4, 5}}));
+  EXPECT_EQ(cmyk_alpha.color_space, kColorSpaceCmyk);
+  EXPECT_EQ(cmyk_alpha.extra, 1u);
+}
+
+TEST(TiffSupport, RequiredTagsAndRefusedKinds) {
+  auto image = [] { return TiffFixture(false, 2, 1, 1, 0).Strips({{1, 2}}); };
+  EXPECT_EQ(LoadTiff(image().Remove(258)).status, kTiffBadHeader) << "no BitsPerSample";
+  EXPECT_EQ(LoadTiff(image().Remove(256)).status, kTiffBadHeader) << "no ImageWidth";
+  EXPECT_EQ(LoadTiff(image().NoStripTags()).status, kTiffBadHeader) << "no strips (a tiled image)";
+  Loaded one_sample = LoadTiff(image().Remove(277));
+  EXPECT_EQ(one_sample.status, kOk) << "SamplesPerPixel defaults to 1";
+  EXPECT_EQ(one_sample.pixels, (Bytes{1, 2}));
+
+  EXPECT_EQ(LoadTiff(image().Short(262, {3})).status, kTiffUnsupportedPhotometric) << "palette";
+  EXPECT_EQ(LoadTiff(image().Remove(262)).status, kTiffUnsupportedPhotometric);
+  EXPECT_EQ(LoadTiff(image().Short(259, {4})).status, kTiffUnsupportedCompression) << "Group 4";
+  EXPECT_EQ(LoadTiff(image().Short(259, {8})).status, kTiffUnsupportedCompression) << "Deflate";
+  EXPECT_EQ(LoadTiff(image().Short(259, {5}).Short(317, {3})).status, kTiffUnsupportedCompression);
+  EXPECT_EQ(LoadTiff(image().Short(258, {1})).status, kUnsupportedBitDepth);
+  EXPECT_EQ(LoadTiff(image().Short(258, {32})).status, kUnsupportedBitDepth);
+  EXPECT_EQ(LoadTiff(image().Short(262, {2})).status, kUnsupportedImageData) << "RGB of one sample";
+  EXPECT_EQ(LoadTiff(TiffFixture(false, 1, 1, 3, 2).Short(284, {2}).Strips({{1}, {2}, {3}})).status,
+            kUnsupportedImageData)
+      << "separate planes";
+}
+
+TEST(TiffLzw, DecodesLongStripsAcrossTableResets) {
+  // Enough varied data for several full tables and for strings that cross
+  // the loader's 65536-byte chunks.
+  Bytes pixels = Ramp(300 * 400 * 3, 37);
+  for (size_t i = 0; i < pixels.size(); i += 1000) std::fill_n(pixels.begin() + i, 200, pixels[i]);
+  int clears = 0;
+  Bytes strip = LzwEncode(pixels, false, &clears);
+  EXPECT_GT(clears, 2);
+  Loaded lzw = LoadTiff(TiffFixture(true, 300, 400, 3, 2).Short(259, {5}).Strips({strip}));
+  ASSERT_EQ(lzw.status, kOk);
+  EXPECT_TRUE(lzw.pixels == pixels);
+}
+
+TEST(TiffLzw, WidthGrowsWhenTheNextCodeReaches511) {
+  // 300 distinct pairs fill the table past 511 with no repeated strings.
+  Bytes pixels;
+  for (int i = 0; pixels.size() < 600; ++i) {
+    pixels.push_back(static_cast<uint8_t>(i));
+    pixels.push_back(static_cast<uint8_t>(i * 7 + 3));
+  }
+  auto load = [&](bool late) {
+    return LoadTiff(TiffFixture(false, 600, 1, 1, 0).Short(259, {5}).Strips({LzwEncode(pixels, late)}));
+  };
+  Loaded early = load(false);
+  ASSERT_EQ(early.status, kOk);
+  EXPECT_TRUE(early.pixels == pixels);
+  Loaded late = load(true);
+  EXPECT_FALSE(late.pixels == pixels) << "a width growing at 512 must not decode alike";
+}
+
+TEST(TiffLzw, PredictorUndoesDifferencesPerRowAt8And16Bits) {
+  const uint32_t width = 5, height = 3;
+  Bytes rgb = Ramp(width * height * 3, 29), differenced = rgb;
+  for (size_t i = differenced.size(); i-- > 0;) {
+    if ((i / 3) % width) differenced[i] = static_cast<uint8_t>(rgb[i] - rgb[i - 3]);
+  }
+  // Two rows per strip: the differences restart in each strip's rows.
+  Bytes first(differenced.begin(), differenced.begin() + 30), second(differenced.begin() + 30, differenced.end());
+  Loaded eight = LoadTiff(TiffFixture(false, width, height, 3, 2).Short(259, {5}).Short(317, {2})
+                              .Long(278, {2}).Strips({LzwEncode(first), LzwEncode(second)}));
+  ASSERT_EQ(eight.status, kOk);
+  EXPECT_EQ(eight.pixels, rgb);
+
+  // 16-bit gray, big-endian: sums carry from the low byte into the high one.
+  std::vector<uint16_t> gray = {0x00FF, 0x0100, 0xFFFF, 0x1234};
+  Bytes stored;
+  for (size_t i = 0; i < gray.size(); ++i) {
+    uint16_t d = static_cast<uint16_t>(gray[i] - (i ? gray[i - 1] : 0));
+    stored.push_back(static_cast<uint8_t>(d >> 8));
+    stored.push_back(static_cast<uint8_t>(d));
+  }
+  Loaded sixteen = LoadTiff(TiffFixture(true, 4, 1, 1, 0).Short(258, {16}).Short(259, {5})
+                                .Short(317, {2}).Strips({LzwEncode(stored)}));
+  ASSERT_EQ(sixteen.status, kOk);
+  std::vector<uint16_t> got(4);
+  std::memcpy(got.data(), sixteen.pixels.data(), 8);
+  EXPECT_EQ(got, gray);
+}
+
+TEST(TiffLzw, DamagedStreamsEndTheStripOrAreRefused) {
+  Bytes pixels = Ramp(64);
+  Bytes good = LzwEncode(pixels);
+  // The clear code, then 511, a code the table does not hold yet, then more data.
+  Bytes unknown_code = {0x80, 0x7F, 0xC0, 0x00, 0xFF};
+  Loaded bad = LoadTiff(TiffFixture(false, 8, 8, 1, 0).Short(259, {5}).Strips({unknown_code}));
+  ASSERT_EQ(bad.status, kOk) << "a bad code ends the strip";
+  EXPECT_EQ(bad.pixels, Bytes(64, 0));
+
+  Bytes no_end(good.begin(), good.end() - 2);
+  Loaded cut = LoadTiff(TiffFixture(false, 8, 8, 1, 0).Short(259, {5}).Strips({no_end}));
+  ASSERT_EQ(cut.status, kOk) << "data ending without an end code end the strip";
+  EXPECT_TRUE(std::equal(cut.pixels.begin(), cut.pixels.begin() + 40, pixels.begin()));
+
+  // Old-style LZW starts with a zero byte and an odd one instead of a clear code.
+  Loaded old_style = LoadTiff(TiffFixture(false, 8, 8, 1, 0).Short(259, {5}).Strips({{0x00, 0x01, 0x02}}));
+  EXPECT_EQ(old_style.status, kTiffUnsupportedCompression);
+}
+
+TEST(TiffPackBits, RunsLiteralsAndTheNoOpHeader) {
+  Bytes packed = {0xFE, 7, 0x80, 0x01, 1, 2, 0x80, 0x81, 9};  // 3 x 7, no-op, 1 2, no-op, 128 x 9
+  Bytes expected = {7, 7, 7, 1, 2};
+  expected.resize(133, 9);
+  Loaded loaded = LoadTiff(TiffFixture(false, 133, 1, 1, 0).Short(259, {32773}).Strips({packed}));
+  ASSERT_EQ(loaded.status, kOk);
+  EXPECT_EQ(loaded.pixels, expected);
+}
+
+TEST(TiffStrips, StripsStayInsideTheirRowsAndTheFile) {
+  // The first strip brings three rows where RowsPerStrip says one.
+  Loaded extra = LoadTiff(TiffFixture(false, 2, 2, 1, 0).Long(278, {1}).Strips({{1, 2, 3, 4, 5, 6}, {7, 8}}));
+  ASSERT_EQ(extra.status, kOk);
+  EXPECT_EQ(extra.pixels, (Bytes{1, 2, 7, 8}));
+  Loaded too_much = LoadTiff(TiffFixture(false, 2, 1, 1, 0).Short(259, {32773}).Strips({{0x81, 5}}));
+  EXPECT_EQ(too_much.pixels, (Bytes{5, 5})) << "a run longer than the image is cut";
+  Loaded short_strip = LoadTiff(TiffFixture(false, 2, 2, 1, 0).Long(278, {1}).Strips({{1}, {7, 8}}));
+  EXPECT_EQ(short_strip.pixels, (Bytes{1, 0, 7, 8}));
+  Loaded missing_strip = LoadTiff(TiffFixture(false, 2, 2, 1, 0).Long(278, {1}).Strips({{1, 2}}));
+  EXPECT_EQ(missing_strip.pixels, (Bytes{1, 2, 0, 0}));
+
+  TiffFixture beyond(false, 2, 1, 1, 0);
+  beyond.Strips({{1, 2}}).Long(273, {0x100000});
+  EXPECT_EQ(LoadTiff(beyond).status, kShortRead);
+  // The strip is the file's last bytes: two 5s, then a literal of three bytes of which one is there.
+  TiffFixture past_end(false, 4, 1, 1, 0);
+  past_end.Short(259, {32773}).Long(279, {0x100000}).Long(273, {0});
+  past_end.Long(273, {static_cast<uint32_t>(past_end.Build().size())});
+  Bytes file = past_end.Build();
+  file.insert(file.end(), {0xFF, 5, 0x02, 9});
+  Loaded cut_at_end = LoadTiff(TiffFixture::WriteFile("end.tif", file));
+  ASSERT_EQ(cut_at_end.status, kOk) << "a strip running past the file's end ends there";
+  EXPECT_EQ(cut_at_end.pixels, (Bytes{5, 5, 9, 0}));
+}
+
+TEST(TiffReader, DeliversRowsTheIccProfileAndTheListedTags) {
+  Bytes icc = Ramp(200);
+  TiffFixture fixture(false, 4, 3, 1, 1);
+  fixture.Short(259, {5}).Long(278, {2}).Strips({LzwEncode(Ramp(8)), LzwEncode({100, 101, 102, 103})})
+      .Bytes(34675, 7, icc).Bytes(270, 2, {'h', 'i', 0}).Bytes(33723, 7, {1, 2, 3, 4, 5})
+      .Rational(282, 300, 1).Rational(283, 1181, 10).Short(296, {3});
+  SpecialPloFile file;
+  std::string path = fixture.Write("reader.tif");
+  file.SetName(path.c_str());
+  ASSERT_EQ(file.Open(kFileModeRead), kOk);
+  TImageReader* reader = nullptr;
+  ASSERT_EQ(CreateReader(kFileTypeTiff, &reader), kOk);
+  ImageFormat format = {};
+  ASSERT_EQ(reader->Open(&file, &format), kOk);
+  EXPECT_EQ(format.kind, kImageFormatTiff);
+  ImageInfo info = {};
+  ASSERT_EQ(reader->ReadHeader(&info), kOk);
+  EXPECT_EQ(info.color_space, kColorSpaceGray);
+  EXPECT_EQ(info.channels, 1u);
+  EXPECT_EQ(info.resolution_unit, kResolutionMetric);
+  EXPECT_DOUBLE_EQ(info.x_resolution, 30.0) << "per centimetre in the file, per millimetre here";
+  EXPECT_DOUBLE_EQ(info.y_resolution, 11.81);
+  ASSERT_EQ(info.icc_size, icc.size());
+  EXPECT_TRUE(std::equal(icc.begin(), icc.end(), info.icc_profile));
+  auto* tags = static_cast<TiffTagList*>(format.extra);
+  ASSERT_TRUE(tags->first);
+  EXPECT_EQ(tags->first->tag, kTiffTagImageDescription) << "sorted by tag number";
+  ASSERT_TRUE(FindListedTiffTag(tags, kTiffTagIptc));
+  EXPECT_EQ(FindListedTiffTag(tags, kTiffTagIptc)->size, 5u);
+  EXPECT_FALSE(FindListedTiffTag(tags, kTiffTagPhotoshop));
+
+  Bytes rows(12);
+  ASSERT_EQ(reader->ReadRows(rows.data(), 1), kOk);
+  ASSERT_EQ(reader->ReadRows(rows.data() + 4, 2), kOk);
+  Bytes expected = Ramp(8);
+  expected.insert(expected.end(), {100, 101, 102, 103});
+  for (uint8_t& v : expected) v = static_cast<uint8_t>(255 - v);
+  EXPECT_EQ(rows, expected);
+  EXPECT_EQ(reader->FinishReading(), kOk);
+  EXPECT_EQ(info.icc_profile, nullptr);
+  EXPECT_EQ(reader->Close(), kOk);
+  reader->Release();
+  file.Close();
+
+  PixelImage* image = nullptr;
+  Status status = LoadImageWithReader(&image, path.c_str(), kFileTypeTiff, nullptr, nullptr);
+  Loaded through_reader = Copy(status, image);
+  EXPECT_EQ(through_reader.pixels, expected);
+}
+
+}  // namespace
+}  // namespace lumetra
