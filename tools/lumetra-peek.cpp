@@ -1,7 +1,8 @@
 // Looks at the running program's dialog from outside, as a user would: waits
 // for it, prints its list lines (the selected one marked), tells where it is,
-// or closes it. Built for Windows and run under the same Wine.
-// usage: lumetra-peek wait [seconds] | lines | rect | close
+// or closes it; and associates a profile with the first monitor, as a
+// calibration would have left it. Built for Windows and run under the same Wine.
+// usage: lumetra-peek wait [seconds] | lines | rect | close | associate <profile.icm>
 #include <windows.h>
 
 #include <cstdio>
@@ -28,10 +29,26 @@ void PrintLines(HWND dialog) {
   }
 }
 
+bool Associate(const char* file_name) {
+  using Fn = BOOL(WINAPI*)(PCSTR, PCSTR, PCSTR);
+  HMODULE mscms = LoadLibraryA("mscms.dll");
+  auto associate = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(mscms, "AssociateColorProfileWithDeviceA")));
+  DISPLAY_DEVICEA monitor{};
+  monitor.cb = sizeof(monitor);
+  return associate && EnumDisplayDevicesA("\\\\.\\DISPLAY1", 0, &monitor, 0) &&
+         associate(nullptr, file_name, monitor.DeviceID);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* command = argc > 1 ? argv[1] : "lines";
+  if (std::strcmp(command, "associate") == 0) {
+    if (argc > 2 && Associate(argv[2])) return 0;
+    std::fprintf(stderr, "lumetra-peek: the profile could not be associated\n");
+    return 1;
+  }
   if (std::strcmp(command, "wait") == 0) {
     int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
     for (int i = 0; i < seconds * 20; ++i) {
@@ -58,7 +75,7 @@ int main(int argc, char** argv) {
   } else if (std::strcmp(command, "close") == 0) {
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
   } else {
-    std::fprintf(stderr, "usage: lumetra-peek wait [seconds] | lines | rect | close\n");
+    std::fprintf(stderr, "usage: lumetra-peek wait [seconds] | lines | rect | close | associate <profile.icm>\n");
     return 2;
   }
   std::fflush(stdout);
