@@ -148,7 +148,7 @@ Status LoadImageWithReader(PixelImage** image, const char* path, int32_t file_ty
 // Creates the record when *image is null and (re)allocates a zero-filled pixel
 // block for the size (a sample takes bits / 8 bytes, rounded up); 21002 when
 // memory is short or the block would pass 1 GiB (a record created by this call
-// is freed again). 20003 for bits outside 1 ... 16.
+// is freed again). 20003 for bits outside 1 ... 16 or more than 255 extra channels.
 Status CreatePixelImage(PixelImage** image, uint32_t rows, uint32_t columns,
                         uint32_t extra_channels, uint32_t color_space, uint32_t bits);
 Status SizePixelImage(PixelImage** image, uint32_t rows, uint32_t columns,

@@ -114,12 +114,10 @@ Status InPlace(PixelImage* image, void (*transform)(PixelImage*, uint8_t*)) {
 
 Status CreatePixelImage(PixelImage** image, uint32_t rows, uint32_t columns,
                         uint32_t extra_channels, uint32_t color_space, uint32_t bits) {
-  if (!image || bits == 0 || bits > 16) return kBadArgument;
+  if (!image || bits == 0 || bits > 16 || extra_channels > 255) return kBadArgument;
   size_t channels = size_t{ChannelCountOf(color_space)} + extra_channels;
   size_t bytes = 0;
-  if (extra_channels > 255 || !PixelBlockBytes(rows, columns, channels * SampleBytes(bits), &bytes)) {
-    return kOutOfMemory;
-  }
+  if (!PixelBlockBytes(rows, columns, channels * SampleBytes(bits), &bytes)) return kOutOfMemory;
 
   bool created = false;
   if (!*image) {

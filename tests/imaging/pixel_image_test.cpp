@@ -112,6 +112,7 @@ TEST(PixelImage, RefusesSizesThatCannotBeHeld) {
   PixelImage* image = nullptr;
   EXPECT_EQ(CreatePixelImage(&image, 1, 1, 0, kColorSpaceRgb, 0), kBadArgument);
   EXPECT_EQ(CreatePixelImage(&image, 1, 1, 0, kColorSpaceRgb, 17), kBadArgument);
+  EXPECT_EQ(CreatePixelImage(&image, 1, 1, 256, kColorSpaceRgb, 8), kBadArgument);
   EXPECT_EQ(CreatePixelImage(&image, 0xFFFFFFFFu, 0xFFFFFFFFu, 0, kColorSpaceRgb, 8), kOutOfMemory);
   EXPECT_EQ(CreatePixelImage(&image, 40000, 40000, 0, kColorSpaceRgb, 8), kOutOfMemory)
       << "beyond the 1 GiB cap";
@@ -211,21 +212,6 @@ TEST(SampleConversions, InversionSparesRgbAndExtraChannels) {
   std::vector<uint8_t> rgb = {1, 2, 3};
   InvertUnlessRgb(rgb.data(), 1, kColorSpaceRgb, 0);
   EXPECT_EQ(rgb, (std::vector<uint8_t>{1, 2, 3}));
-}
-
-TEST(SampleConversions, TiffSamplesOfEightBits) {
-  std::vector<uint8_t> gray_alpha = {0, 9, 200, 8};
-  std::vector<uint8_t> out(4);
-  ConvertTiffSamples8(gray_alpha.data(), out.data(), 2, kColorSpaceInvertedGray, 1);
-  EXPECT_EQ(out, (std::vector<uint8_t>{255, 9, 55, 8}));
-
-  std::vector<uint8_t> lab = {50, 246, 10, 100, 128, 127};  // a = -10, b = 10; a = -128, b = 127
-  ConvertTiffSamples8(lab.data(), lab.data(), 2, kColorSpaceSignedLab, 0);
-  EXPECT_EQ(lab, (std::vector<uint8_t>{50, 118, 138, 100, 0, 255}));
-
-  std::vector<uint8_t> cmyk = {1, 2, 3, 4};
-  ConvertTiffSamples8(cmyk.data(), out.data(), 1, kColorSpaceCmyk, 0);
-  EXPECT_EQ(out, cmyk);
 }
 
 TEST(SampleConversions, TiffSamplesOfSixteenBits) {
