@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/color_management.h"
 #include "tests/testing/icc_builder.h"
 #include "tests/testing/paths.h"
 
@@ -81,41 +82,12 @@ std::vector<uint16_t> CardRamp() {
   return ramp;
 }
 
-void SetCardRamp(std::vector<uint16_t> ramp) {
-  HDC dc = CreateDCA("\\\\.\\DISPLAY1", nullptr, nullptr, nullptr);
-  SetDeviceGammaRamp(dc, ramp.data());
-  DeleteDC(dc);
+bool HasValue(HKEY root, const char* path, const char* name) {
+  return RegGetValueA(root, path, name, RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-std::vector<std::string> RegistryValueNames(HKEY root, const char* path) {
-  std::vector<std::string> names;
-  HKEY key;
-  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
-  char name[512];
-  for (DWORD i = 0;; ++i) {
-    DWORD size = sizeof(name);
-    if (RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    names.push_back(name);
-  }
-  RegCloseKey(key);
-  return names;
-}
-
-bool HasValue(HKEY root, const char* path, const std::string& name) {
-  for (const std::string& n : RegistryValueNames(root, path))
-    if (n == name) return true;
-  return false;
-}
-
-// Associations as the system keeps them; the profile the system reports for
-// a monitor is the first of them.
-void ClearAssociations() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAssociations, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-  for (const std::string& name : RegistryValueNames(HKEY_LOCAL_MACHINE, kAssociations))
-    RegDeleteValueA(key, name.c_str());
-  RegCloseKey(key);
-}
+// The profile the system reports for a monitor is the first associated one.
+void ClearAssociations() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kAssociations); }
 
 void Associate(const char* file_name) {
   using Fn = BOOL(WINAPI*)(PCSTR, PCSTR, PCSTR);
@@ -253,26 +225,21 @@ class Program {
 class LumetraProgram : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char directory[MAX_PATH] = {};
-    DWORD size = sizeof(directory);
-    HMODULE mscms = LoadLibraryA("mscms.dll");
-    using Fn = BOOL(WINAPI*)(PCSTR, PSTR, PDWORD);
-    auto get_directory = reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(GetProcAddress(mscms, "GetColorDirectoryA")));
-    ASSERT_TRUE(get_directory && get_directory(nullptr, directory, &size));
-    directory_ = new std::string(std::string(directory) + "\\");
+    char directory[256] = {};
+    uint32_t size = 254;
+    ASSERT_EQ(BindColorManagement(), 0);
+    ASSERT_TRUE(CmsGetColorDirectory(nullptr, directory, &size));
+    directory_ = std::string(directory) + "\\";
 
     auto install_real = [](const char* source, const char* name) {
-      ASSERT_TRUE(CopyFileA(testing::SystemPath(source).c_str(), (*directory_ + name).c_str(), FALSE)) << source;
+      ASSERT_TRUE(CopyFileA(testing::SystemPath(source).c_str(), (directory_ + name).c_str(), FALSE)) << source;
     };
     install_real("/usr/share/color/icc/colord/Gamma5000K.icc", kRealV4);
     install_real("/usr/share/color/icc/compatibleWithAdobeRGB1998.icc", kRealV2);
     auto install = [](const char* name, const std::vector<uint8_t>& bytes) {
-      ASSERT_TRUE(testing::WriteFileBytes(*directory_ + name, bytes)) << name;
+      ASSERT_TRUE(testing::WriteFileBytes(directory_ + name, bytes)) << name;
     };
-    std::vector<uint16_t> bytes8;
-    for (uint16_t v : Table(255)) bytes8.push_back(v);
-    install(kTable8, Profile("Lumetra test 8-bit", testing::VcgtTableTagData(3, 256, 1, bytes8)));
+    install(kTable8, Profile("Lumetra test 8-bit", testing::VcgtTableTagData(3, 256, 1, Table(255))));
     install(kTable16, Profile("Lumetra test 16-bit", testing::VcgtTableTagData(3, 256, 2, Table(65535))));
     install(kPlain, Profile("Lumetra test plain", {}));
     const double gamma[3] = {2.2, 2.2, 2.2}, low[3] = {0, 0, 0}, high[3] = {1, 1, 1};
@@ -284,26 +251,25 @@ class LumetraProgram : public ::testing::Test {
     install(kUnreadable, long_one.Build());
     install(kUnlisted, Profile("Lumetra test unlisted", {}));
 
-    saved_ramp_ = new std::vector<uint16_t>(CardRamp());
+    saved_ramp_ = CardRamp();
   }
 
   static void TearDownTestSuite() {
     ClearAssociations();
     for (const char* name : {kRealV4, kRealV2, kTable8, kTable16, kPlain, kFormula, kNoDesc, kUnreadable, kUnlisted})
-      DeleteFileA((*directory_ + name).c_str());
-    if (saved_ramp_->size() == 768) SetCardRamp(*saved_ramp_);
-    delete saved_ramp_;
-    delete directory_;
+      DeleteFileA((directory_ + name).c_str());
+    if (saved_ramp_.size() == 768) {
+      HDC dc = CreateDCA("\\\\.\\DISPLAY1", nullptr, nullptr, nullptr);
+      SetDeviceGammaRamp(dc, saved_ramp_.data());
+      DeleteDC(dc);
+    }
   }
 
   void SetUp() override { ClearAssociations(); }
 
-  static std::string* directory_;
-  static std::vector<uint16_t>* saved_ramp_;
+  static inline std::string directory_;
+  static inline std::vector<uint16_t> saved_ramp_;
 };
-
-std::string* LumetraProgram::directory_ = nullptr;
-std::vector<uint16_t>* LumetraProgram::saved_ramp_ = nullptr;
 
 TEST_F(LumetraProgram, ListsEveryMonitorProfileAndSelectsTheOneTheSystemReports) {
   Associate(kTable16);
