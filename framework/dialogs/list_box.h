@@ -21,7 +21,8 @@ class TMCListBox : public TControl {
 
   // Operations, continuing TControl's list. Every one addresses the item by
   // (dialog window, item id); before AttachToDialog, or once the dialog's
-  // window is gone, they change nothing and return 0 (counts 0, rows -1).
+  // window is gone, they change nothing and return 0 (counts 0, rows -1,
+  // GetCellText 20001).
   virtual Status Clear();
   virtual Status AddRow(const char* text);  // SetRowText(GetRowCount(), text)
   virtual Status DeleteRow(int32_t row);

@@ -106,7 +106,7 @@ Status TMCListBox::InsertEmptyRow(int32_t row) {
   item.mask = LVIF_TEXT;
   item.iItem = row;
   item.pszText = const_cast<char*>("");
-  if (Send(LVM_INSERTITEMA, 0, Pointer(&item)) < 0 && LiveWindow()) return kOutOfMemory;
+  if (Send(LVM_INSERTITEMA, 0, Pointer(&item)) < 0) return kOutOfMemory;
   return kOk;
 }
 
