@@ -139,8 +139,10 @@ Status TDialog::PaintWindow() {
         DeleteObject(region);
         return status;
       }
-      // What was painted needs no painting by the platform.
-      if (status == kOk) ValidateRgn(window, region);
+      // What was painted needs no painting by the platform. The items keep
+      // their own update regions (ValidateRgn would take them too, where the
+      // dialog does not clip its children): they paint over the background.
+      if (status == kOk) RedrawWindow(window, nullptr, region, RDW_VALIDATE | RDW_NOCHILDREN);
       if (DrawingContext() == dc) RestoreDC(dc, saved);
     } else {
       status = OnUpdate(event);

@@ -1,0 +1,641 @@
+// Framework dialogs on real windows (templates 100-104 of dialog_test.rc). Each
+// dialog runs modally on the test's thread while a second thread acts on it as
+// the platform or a user would (messages, SendInput), then closes it.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/dialogs/dialog.h"
+#include "framework/support/catalogue.h"
+#include "framework/support/messages.h"
+#include "tests/testing/paths.h"
+
+namespace lumetra {
+namespace {
+
+// A dialog whose hooks answer as the test says and note what they were asked.
+class ProbeDialog : public TDialog {
+ public:
+  explicit ProbeDialog(int16_t id) { SetTemplateId(id); }
+
+  Status OnInitDialog() override {
+    Status status = TDialog::OnInitDialog();
+    if (on_init) on_init(this);
+    window.store(static_cast<HWND>(GetWindowHandle()));
+    return status;
+  }
+  Status OnItem(TPloEvent* event, int16_t item) override {
+    items.push_back(item);
+    if (on_item) on_item(this, item);
+    auto answer = answers.find(item);
+    if (answer == answers.end()) return kOk;
+    return answer->second;
+  }
+  Status GetItemTip(int16_t item, char* text, int32_t reserved) override {
+    std::snprintf(text, kItemTipSize, "%s", tip.c_str());
+    return kOk;
+  }
+
+  std::atomic<HWND> window{nullptr};
+  std::map<int16_t, Status> answers;
+  std::vector<int16_t> items;
+  std::function<void(ProbeDialog*)> on_init;
+  std::function<void(ProbeDialog*, int16_t)> on_item;
+  std::string tip;
+};
+
+// Runs the dialog modally on this thread; `drive` acts on the shown window from
+// a second thread, then the close box's command ends the dialog.
+Status RunDriven(ProbeDialog& dialog, const std::function<void(HWND)>& drive) {
+  std::thread driver([&dialog, &drive] {
+    HWND window = nullptr;
+    for (int i = 0; i < 1000; ++i) {
+      window = dialog.window.load();
+      if (window && IsWindowVisible(window)) break;
+      Sleep(10);
+    }
+    if (!window) return;
+    drive(window);
+    if (IsWindow(window)) PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  });
+  Status status = dialog.RunModal(0, nullptr);
+  driver.join();
+  return status;
+}
+
+void Click(HWND dialog, int item) {
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(item, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, item)));
+}
+
+// The left button pressed at one screen point and released at another.
+void Drag(POINT from, POINT to) {
+  auto move = [](POINT p) {
+    SetCursorPos(p.x, p.y);
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE;  // a move of 0: the platform sees the new place
+    SendInput(1, &input, sizeof(INPUT));
+    Sleep(40);
+  };
+  auto button = [](DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof(INPUT));
+    Sleep(150);
+  };
+  move(from);
+  button(MOUSEEVENTF_LEFTDOWN);
+  for (int i = 1; i <= 8; ++i) {
+    move(POINT{from.x + (to.x - from.x) * i / 8, from.y + (to.y - from.y) * i / 8});
+  }
+  button(MOUSEEVENTF_LEFTUP);
+  Sleep(150);
+}
+
+SIZE WindowSize(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+RECT ItemRect(HWND dialog, int item) {
+  RECT r{};
+  GetWindowRect(GetDlgItem(dialog, item), &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// Message boxes as the user would have seen them.
+struct Boxes {
+  std::vector<std::string> texts;
+  std::vector<uint32_t> styles;
+  static int32_t Record(void* context, const char* text, const char* caption, uint32_t style,
+                        void* owner) {
+    Boxes* boxes = static_cast<Boxes*>(context);
+    boxes->texts.push_back(text);
+    boxes->styles.push_back(style);
+    return IDOK;
+  }
+};
+
+void WriteTestFile(const std::string& unix_path, const std::string& bytes) {
+  std::FILE* f = std::fopen(testing::SystemPath(unix_path).c_str(), "wb");
+  ASSERT_NE(f, nullptr) << unix_path;
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+// Language files are found in the current directory: each test works in a
+// folder of its own.
+class DialogInFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = testing::ScratchDir(std::string("dialog_") + info->name());
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(testing::SystemPath(dir_));
+    FreeCatalogue();
+  }
+  void TearDown() override {
+    SetMessagePresenter(nullptr, nullptr);
+    FreeCatalogue();
+    std::filesystem::current_path(previous_);
+  }
+
+  std::string dir_;
+  std::filesystem::path previous_;
+};
+
+TEST_F(DialogInFolder, HookStatusesAreKeptAndOnlyRealFailuresShownOnce) {
+  WriteTestFile(dir_ + "/EnglishLanguage", "21201 A system resource is not available\n");
+  Boxes boxes;
+  SetMessagePresenter(&Boxes::Record, &boxes);
+  ProbeDialog dialog(100);
+  dialog.answers = {{10, kSystemResourceUnavailable}, {11, kPassedOn}, {12, kCancelled}};
+  std::vector<Status> last;
+  std::vector<size_t> shown;
+  Status result = RunDriven(dialog, [&](HWND window) {
+    for (int item : {10, 11, 12}) {
+      Click(window, item);
+      last.push_back(dialog.LastStatus());
+      shown.push_back(boxes.texts.size());
+    }
+  });
+  EXPECT_EQ(dialog.items, (std::vector<int16_t>{10, 11, 12}));
+  EXPECT_EQ(last, (std::vector<Status>{kSystemResourceUnavailable, kSystemResourceUnavailable,
+                                       kCancelled}))
+      << "21305 leaves the last status alone; 20002 is kept";
+  EXPECT_EQ(shown, (std::vector<size_t>{1, 1, 1})) << "21305 and 20002 show nothing";
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.texts[0], "A system resource is not available (Error 21201)");
+  EXPECT_EQ(boxes.styles[0] & MB_ICONMASK, static_cast<uint32_t>(MB_ICONSTOP));
+  EXPECT_EQ(result, kCancelled) << "RunModal returns the last status";
+  EXPECT_EQ(dialog.GetWindowHandle(), nullptr);
+}
+
+TEST(Dialog, TheCloseBoxEndsAModalDialogWithZero) {
+  ProbeDialog dialog(100);
+  bool closed_by_click = false;
+  Status result = RunDriven(dialog, [&](HWND window) {
+    // Without a window manager the platform draws the caption: the close box
+    // is its last button, at the right end of the caption.
+    RECT r{};
+    GetWindowRect(window, &r);
+    int frame = GetSystemMetrics(SM_CXFIXEDFRAME);
+    int button = GetSystemMetrics(SM_CXSIZE);
+    POINT at{r.right - frame - button / 2 - 1,
+             r.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYSIZE) / 2};
+    SetCursorPos(at.x, at.y);
+    Sleep(50);
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, input, sizeof(INPUT));
+    for (int i = 0; i < 100 && IsWindow(window); ++i) Sleep(20);
+    closed_by_click = !IsWindow(window);
+  });
+  EXPECT_TRUE(closed_by_click);
+  EXPECT_EQ(result, kOk);
+  EXPECT_EQ(dialog.GetWindowHandle(), nullptr);
+
+  ProbeDialog missing(199);
+  EXPECT_NE(missing.RunModal(0, nullptr), kOk) << "no template 199";
+  EXPECT_EQ(missing.GetWindowHandle(), nullptr);
+}
+
+TEST(Dialog, DraggedEdgesStayWithinTheSizeLimits) {
+  ProbeDialog dialog(101);
+  RECT small{100, 100, 110, 105}, top_left{100, 100, 110, 105};
+  SIZE dragged{};
+  RunDriven(dialog, [&](HWND window) {
+    SendMessageA(window, WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&small));
+    SendMessageA(window, WM_SIZING, WMSZ_TOPLEFT, reinterpret_cast<LPARAM>(&top_left));
+    RECT r{};
+    GetWindowRect(window, &r);
+    Drag(POINT{r.right - 2, r.bottom - 2}, POINT{r.left + 5, r.top + 5});
+    dragged = WindowSize(window);
+  });
+  EXPECT_EQ(small.right - small.left, 40);
+  EXPECT_EQ(small.bottom - small.top, 40);
+  EXPECT_EQ(small.left, 100) << "only the dragged edges move";
+  EXPECT_EQ(top_left.left, 70);
+  EXPECT_EQ(top_left.top, 65);
+  EXPECT_EQ(top_left.right, 110);
+  EXPECT_EQ(dragged.cx, 40) << "a real drag to the far corner";
+  EXPECT_EQ(dragged.cy, 40);
+
+  ProbeDialog bounded(101);
+  bounded.SetMaximumSize(300, 200);
+  RECT big{0, 0, 1000, 1000};
+  SIZE placed{}, grown{};
+  RunDriven(bounded, [&](HWND window) {
+    SendMessageA(window, WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&big));
+    SetWindowPos(window, nullptr, 0, 0, 1000, 1000, SWP_NOMOVE | SWP_NOZORDER);
+    placed = WindowSize(window);
+    SetWindowPos(window, nullptr, 0, 0, 250, 150, SWP_NOMOVE | SWP_NOZORDER);
+    RECT r{};
+    GetWindowRect(window, &r);
+    Drag(POINT{r.right - 2, r.bottom - 2}, POINT{r.right + 400, r.bottom + 400});
+    grown = WindowSize(window);
+  });
+  EXPECT_EQ(big.right, 300);
+  EXPECT_EQ(big.bottom, 200);
+  EXPECT_LE(placed.cx, 300);
+  EXPECT_LE(placed.cy, 200);
+  // The platform's sizing loop may stop a pixel short of its tracking limit.
+  EXPECT_LE(grown.cx, 300) << "dragged far beyond the maximum";
+  EXPECT_LE(grown.cy, 200);
+  EXPECT_GE(grown.cx, 290) << "it did grow";
+  EXPECT_GE(grown.cy, 190);
+}
+
+// ---------------------------------------------------------------------------
+// The template handed to the platform, seen through the executable's import of
+// DialogBoxIndirectParamA.
+
+struct SeenTemplate {
+  const void* address = nullptr;
+  int16_t point_size = 0;
+  std::string face;
+};
+SeenTemplate seen_template;
+decltype(&DialogBoxIndirectParamA) real_dialog_box = nullptr;
+
+// Reads the font block of a DLGTEMPLATE (Win32 docs, "DLGTEMPLATE"): menu,
+// class and title are each 0, 0xFFFF and an ordinal, or a string.
+void ReadFontBlock(const void* tmpl, SeenTemplate* seen) {
+  const uint16_t* words = static_cast<const uint16_t*>(tmpl) + 9;
+  for (int field = 0; field < 3; ++field) {
+    if (*words == 0xFFFF) {
+      words += 2;
+    } else {
+      while (*words) ++words;
+      ++words;
+    }
+  }
+  seen->point_size = static_cast<int16_t>(*words++);
+  seen->face.clear();
+  while (*words) seen->face.push_back(static_cast<char>(*words++));
+}
+
+INT_PTR WINAPI RecordDialogBox(HINSTANCE module, LPCDLGTEMPLATEA tmpl, HWND owner, DLGPROC proc,
+                               LPARAM param) {
+  seen_template.address = tmpl;
+  ReadFontBlock(tmpl, &seen_template);
+  return real_dialog_box(module, tmpl, owner, proc, param);
+}
+
+// Swaps the executable's import address of a user32 function; returns the old one.
+void* SwapImport(const char* name, void* replacement, void* current) {
+  uint8_t* base = reinterpret_cast<uint8_t*>(GetModuleHandleA(nullptr));
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name;
+       ++d) {
+    for (auto* thunk = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+         thunk->u1.Function; ++thunk) {
+      if (reinterpret_cast<void*>(thunk->u1.Function) != current) continue;
+      DWORD protection = 0;
+      VirtualProtect(&thunk->u1.Function, sizeof(thunk->u1.Function), PAGE_READWRITE, &protection);
+      thunk->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      VirtualProtect(&thunk->u1.Function, sizeof(thunk->u1.Function), protection, &protection);
+      return current;
+    }
+  }
+  return nullptr;
+}
+
+struct FontSeen {
+  LOGFONTA font{};
+  RECT units{0, 0, 4, 8};
+  RECT item7{}, item150{};
+};
+
+FontSeen RunFontDialog() {
+  FontSeen seen;
+  ProbeDialog dialog(103);
+  dialog.on_init = [&seen](ProbeDialog* d) {
+    HWND window = static_cast<HWND>(d->GetWindowHandle());
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0));
+    GetObjectA(font, sizeof(seen.font), &seen.font);
+    MapDialogRect(window, &seen.units);
+    seen.item7 = ItemRect(window, 7);
+    seen.item150 = ItemRect(window, 150);
+  };
+  RunDriven(dialog, [](HWND) {});
+  return seen;
+}
+
+int32_t ScreenPixelsPerInch() {
+  HDC screen = GetDC(nullptr);
+  int32_t dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+TEST_F(DialogInFolder, TheJapaneseInterfaceGetsTheShellFontAndKeepsTheDesignedPixels) {
+  WriteTestFile(dir_ + "/EnglishLanguage", "21201 A system resource is not available\n");
+  WriteTestFile(dir_ + "/JapaneseLanguage", "21201 resource\n");
+  void* real = reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("user32.dll"), "DialogBoxIndirectParamA"));
+  real_dialog_box = reinterpret_cast<decltype(real_dialog_box)>(real);
+  ASSERT_NE(SwapImport("DialogBoxIndirectParamA", reinterpret_cast<void*>(&RecordDialogBox), real),
+            nullptr);
+
+  ASSERT_EQ(LoadLanguage("Japanese"), kOk);
+  FontSeen japanese = RunFontDialog();
+  SeenTemplate rewritten = seen_template;
+
+  ASSERT_EQ(LoadLanguage("English"), kOk);
+  seen_template = SeenTemplate();
+  FontSeen english = RunFontDialog();
+  SeenTemplate stored = seen_template;
+  SwapImport("DialogBoxIndirectParamA", real, reinterpret_cast<void*>(&RecordDialogBox));
+
+  EXPECT_EQ(rewritten.point_size, 8);
+  EXPECT_EQ(rewritten.face, "MS Shell Dlg");
+  EXPECT_STREQ(japanese.font.lfFaceName, "MS Shell Dlg");
+  EXPECT_EQ(japanese.font.lfHeight, -MulDiv(8, ScreenPixelsPerInch(), 72));
+  // Items stand where 6 pixels per 4 and 13 per 8 dialog units put them.
+  int32_t x = japanese.units.right, y = japanese.units.bottom;
+  EXPECT_EQ(japanese.item7.left, MulDiv(10, x, 4) * 6 / x);
+  EXPECT_EQ(japanese.item7.top, MulDiv(10, y, 8) * 13 / y);
+  EXPECT_EQ(japanese.item7.right, (MulDiv(10, x, 4) + MulDiv(40, x, 4)) * 6 / x);
+  EXPECT_EQ(japanese.item150.left, MulDiv(60, x, 4)) << "items from 100 on are not rescaled";
+
+  HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(103), RT_DIALOG);
+  ASSERT_NE(resource, nullptr);
+  const void* bytes = LockResource(LoadResource(nullptr, resource));
+  EXPECT_EQ(stored.address, bytes) << "other languages hand over the stored template itself";
+  EXPECT_EQ(stored.point_size, 10);
+  EXPECT_EQ(stored.face, "Courier New");
+  EXPECT_STREQ(english.font.lfFaceName, "Courier New");
+  x = english.units.right;
+  EXPECT_EQ(english.item7.left, MulDiv(10, x, 4)) << "no rescaling";
+}
+
+// ---------------------------------------------------------------------------
+// Items: tips, combo box entries, menu commands, colours, cursors
+
+class MenuRecorder : public TPloObject {
+ public:
+  Status OnMenuCommand(TPloEvent& event) override {
+    items.push_back(event.item);
+    return kOk;
+  }
+  std::vector<uint32_t> items;
+};
+
+TEST(Dialog, TipsComboEntriesMenuCommandsColoursAndCursors) {
+  const Color3 dialog_color{30, 60, 90}, item_color{120, 0, 0}, text_color{250, 250, 0};
+  MenuRecorder menus;
+  ProbeDialog dialog(104);
+  dialog.SetBackgroundColor(dialog_color);
+  dialog.SetItemBackgroundColor(5, item_color);
+  dialog.SetItemTextColor(5, text_color);
+  dialog.SetItemBackgroundColor(150, item_color);  // beyond the tables: ignored
+  dialog.tip = std::string(100, 'a') + std::string(20, 'b');
+  HCURSOR shape12 = nullptr, shape3 = nullptr, shape2 = nullptr;
+  int32_t unknown_shape = -5;
+  dialog.on_item = [&](ProbeDialog* d, int16_t item) {
+    if (item != 22) return;
+    d->SetCursorShape(12);
+    shape12 = GetCursor();
+    d->SetCursorShape(3);
+    shape3 = GetCursor();
+    d->SetCursorShape(2);
+    shape2 = GetCursor();
+    d->SetCursorShape(42);
+    unknown_shape = d->CursorShape();
+  };
+
+  std::string tip;
+  LRESULT after_disabled = -2, after_enabled = -2;
+  intptr_t brush5 = 0, brush6 = 0, brush150 = 0, brush_edit = 0;
+  COLORREF text5 = 0;
+  RunDriven(dialog, [&](HWND window) {
+    NMTTDISPINFOA info = {};
+    info.hdr.idFrom = reinterpret_cast<UINT_PTR>(GetDlgItem(window, 22));
+    info.hdr.code = TTN_GETDISPINFOA;
+    info.uFlags = TTF_IDISHWND;
+    SendMessageA(window, WM_NOTIFY, 22, reinterpret_cast<LPARAM>(&info));
+    if (info.lpszText) tip = info.lpszText;
+
+    HWND combo = GetDlgItem(window, 21);
+    for (const char* entry : {"first", "disabled", "third"}) {
+      SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+    }
+    SendMessageA(combo, CB_SETITEMDATA, 1, 1);  // bit 0: the entry is disabled
+    SendMessageA(combo, CB_SETCURSEL, 0, 0);
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(21, CBN_SETFOCUS), reinterpret_cast<LPARAM>(combo));
+    SendMessageA(combo, CB_SETCURSEL, 1, 0);
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(21, CBN_SELENDOK), reinterpret_cast<LPARAM>(combo));
+    after_disabled = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+    SendMessageA(combo, CB_SETCURSEL, 2, 0);
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(21, CBN_SELENDOK), reinterpret_cast<LPARAM>(combo));
+    after_enabled = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+
+    SendMessageA(window, WM_COMMAND, 1203, 0);
+
+    HDC dc = GetDC(window);
+    auto ask = [&](UINT message, int item) {
+      return static_cast<intptr_t>(SendMessageA(window, message, reinterpret_cast<WPARAM>(dc),
+                                                reinterpret_cast<LPARAM>(GetDlgItem(window, item))));
+    };
+    brush5 = ask(WM_CTLCOLORSTATIC, 5);
+    text5 = GetTextColor(dc);
+    brush6 = ask(WM_CTLCOLORSTATIC, 6);
+    brush150 = ask(WM_CTLCOLORSTATIC, 150);
+    brush_edit = ask(WM_CTLCOLOREDIT, 20);
+    ReleaseDC(window, dc);
+
+    Click(window, 22);
+  });
+
+  EXPECT_EQ(tip, std::string(79, 'a')) << "cut to 79 characters";
+  EXPECT_EQ(after_disabled, 0) << "a disabled entry cannot be selected";
+  EXPECT_EQ(after_enabled, 2);
+  EXPECT_EQ(menus.items, (std::vector<uint32_t>{(12u << 16) | 3u})) << "menu 12, item 3";
+
+  intptr_t dialog_brush = reinterpret_cast<intptr_t>(BrushForColor(dialog_color));
+  intptr_t item_brush = reinterpret_cast<intptr_t>(BrushForColor(item_color));
+  EXPECT_EQ(brush5, item_brush);
+  EXPECT_EQ(text5, RGB(250, 250, 0));
+  EXPECT_EQ(brush6, dialog_brush) << "a static without a colour takes the dialog's";
+  EXPECT_NE(brush150, dialog_brush) << "item 150 gets the default processing";
+  EXPECT_NE(brush150, item_brush);
+  EXPECT_NE(brush_edit, dialog_brush) << "an edit item without a colour gets the default";
+
+  EXPECT_NE(shape3, nullptr) << "cursor 901 of this executable";
+  EXPECT_EQ(shape12, shape3);
+  EXPECT_EQ(shape2, LoadCursorA(nullptr, IDC_CROSS));
+  EXPECT_EQ(unknown_shape, 0);
+}
+
+// ---------------------------------------------------------------------------
+// GUISettings.txt is read once per process: the painting test runs in a fresh
+// process of this executable, in a folder holding the file and the picture.
+
+constexpr char kGuiChildVariable[] = "LUMETRA_DIALOG_GUI_CHILD";
+
+// A 24-bit bitmap file, left half one colour and right half another.
+std::string TwoColourBitmap(int width, int height, Color3 left, Color3 right) {
+  std::string pixels;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      Color3 c = x < width / 2 ? left : right;
+      pixels += static_cast<char>(c.blue);
+      pixels += static_cast<char>(c.green);
+      pixels += static_cast<char>(c.red);
+    }
+    while (pixels.size() % 4) pixels += '\0';
+  }
+  auto u32 = [](uint32_t v) {
+    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 24)};
+  };
+  auto u16 = [](uint16_t v) { return std::string{static_cast<char>(v), static_cast<char>(v >> 8)}; };
+  std::string file = "BM" + u32(54 + pixels.size()) + u32(0) + u32(54);
+  file += u32(40) + u32(width) + u32(height) + u16(1) + u16(24) + u32(0) + u32(pixels.size()) +
+          u32(2835) + u32(2835) + u32(0) + u32(0);
+  return file + pixels;
+}
+
+struct Shot {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;  // 0x00RRGGBB, top row first
+  Color3 At(int x, int y) const {
+    uint32_t p = pixels[static_cast<size_t>(y) * width + x];
+    return Color3{static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8),
+                  static_cast<uint8_t>(p)};
+  }
+};
+
+// The window's client area as it stands on the screen.
+Shot Capture(HWND window) {
+  Shot shot;
+  RECT r{};
+  GetClientRect(window, &r);
+  shot.width = r.right;
+  shot.height = r.bottom;
+  shot.pixels.resize(static_cast<size_t>(shot.width) * shot.height);
+  HDC source = GetDC(window);
+  HDC memory = CreateCompatibleDC(source);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = shot.width;
+  info.bmiHeader.biHeight = -shot.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, shot.width, shot.height, source, 0, 0, SRCCOPY);
+  GdiFlush();
+  std::memcpy(shot.pixels.data(), bits, shot.pixels.size() * 4);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(window, source);
+  return shot;
+}
+
+TEST(DialogGuiSettings, ColoursPlacementAndPictureShowOnTheScreen) {
+  std::string dir = testing::ScratchDir("dialog_gui_settings");
+  WriteTestFile(dir + "/GUISettings.txt",
+            "102 = {\n"
+            "  bgcolor = \"30 60 90\"\n"
+            "  bgimage = \"backdrop\"\n"
+            "  unitx = 4\n"
+            "  unity = 8\n"
+            "  5 = { x = 20 y = 10 w = 60 h = 16 fgcolor = \"250 250 0\" bgcolor = \"120 0 0\" }\n"
+            "}\n");
+  WriteTestFile(dir + "/backdrop.bmp", TwoColourBitmap(16, 8, {0, 200, 0}, {0, 0, 220}));
+
+  char exe[MAX_PATH];
+  GetModuleFileNameA(nullptr, exe, sizeof(exe));
+  std::string command =
+      std::string("\"") + exe + "\" --gtest_filter=DialogGuiSettingsChild.* --gtest_brief=1";
+  SetEnvironmentVariableA(kGuiChildVariable, "1");
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::string folder = testing::SystemPath(dir);
+  BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                folder.c_str(), &startup, &process);
+  SetEnvironmentVariableA(kGuiChildVariable, nullptr);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(code, 0u) << "the painted dialog's checks, run in their own process";
+}
+
+bool Near(Color3 a, Color3 b) {
+  return std::abs(a.red - b.red) < 8 && std::abs(a.green - b.green) < 8 &&
+         std::abs(a.blue - b.blue) < 8;
+}
+
+TEST(DialogGuiSettingsChild, PaintsTheSettings) {
+  if (!std::getenv(kGuiChildVariable)) GTEST_SKIP() << "runs in the process its parent starts";
+  ProbeDialog dialog(102);
+  Shot shot;
+  RECT item5{}, item99{};
+  RunDriven(dialog, [&](HWND window) {
+    Sleep(300);
+    InvalidateRect(window, nullptr, TRUE);
+    Sleep(500);
+    shot = Capture(window);
+    item5 = ItemRect(window, 5);
+    item99 = ItemRect(window, 99);
+  });
+  ASSERT_GT(shot.width, 0);
+
+  LONG units = GetDialogBaseUnits();
+  int32_t bx = LOWORD(units), by = HIWORD(units);
+  EXPECT_EQ(item5.left, 20 * bx / 4) << "x in units of base / 4";
+  EXPECT_EQ(item5.top, 10 * by / 8);
+  EXPECT_EQ(item5.right, 80 * bx / 4);
+  EXPECT_EQ(item5.bottom, 26 * by / 8);
+
+  const Color3 dialog_color{30, 60, 90}, item_color{120, 0, 0}, text_color{250, 250, 0};
+  EXPECT_EQ(shot.At(3, 3), dialog_color);
+  EXPECT_EQ(shot.At(shot.width - 3, shot.height - 3), dialog_color);
+  EXPECT_EQ(shot.At(item5.right - 2, item5.bottom - 2), item_color) << "item 5's background";
+  int text_pixels = 0, stray_text_pixels = 0;
+  for (int y = 0; y < shot.height; ++y) {
+    for (int x = 0; x < shot.width; ++x) {
+      if (!Near(shot.At(x, y), text_color)) continue;
+      bool inside = x >= item5.left && x < item5.right && y >= item5.top && y < item5.bottom;
+      (inside ? text_pixels : stray_text_pixels)++;
+    }
+  }
+  EXPECT_GT(text_pixels, 0) << "item 5's text colour";
+  EXPECT_EQ(stray_text_pixels, 0);
+
+  int middle = (item99.top + item99.bottom) / 2;
+  int quarter = (item99.right - item99.left) / 4;
+  EXPECT_EQ(shot.At(item99.left + quarter, middle), (Color3{0, 200, 0})) << "the picture's left half";
+  EXPECT_EQ(shot.At(item99.right - quarter, middle), (Color3{0, 0, 220})) << "its right half";
+}
+
+}  // namespace
+}  // namespace lumetra
