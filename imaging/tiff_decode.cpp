@@ -117,50 +117,72 @@ class LzwDecoder : public TiffDecoder {
         return kTiffUnsupportedCompression;
       }
     }
-    while (o < capacity && !finished_) {
-      while (bits_ < width_) {
-        if (input_.position_ == input_.fill_ && !input_.Refill()) break;
-        accumulator_ = (accumulator_ << 8) | input_.buffer_[input_.position_++];
-        bits_ += 8;
+    // The state lives in locals while decoding: stores through `out` could
+    // otherwise alias the members and force the compiler to reload them.
+    uint32_t accumulator = accumulator_, bits = bits_, width = width_, next = next_, old = old_;
+    size_t position = input_.position_, fill = input_.fill_;
+    bool finished = finished_;
+    while (o < capacity && !finished) {
+      while (bits < width) {
+        if (position == fill) {
+          input_.position_ = position;
+          if (!input_.Refill()) break;
+          position = input_.position_;
+          fill = input_.fill_;
+        }
+        accumulator = (accumulator << 8) | input_.buffer_[position++];
+        bits += 8;
       }
-      if (bits_ < width_) {  // the data end without an end code
-        finished_ = true;
+      if (bits < width) {  // the data end without an end code
+        finished = true;
         break;
       }
-      bits_ -= width_;
-      uint32_t code = (accumulator_ >> bits_) & ((1u << width_) - 1);
+      bits -= width;
+      uint32_t code = (accumulator >> bits) & ((1u << width) - 1);
       if (code == kClear) {
-        ClearTable();
+        next = kFirstFree;
+        width = 9;
+        old = kNoCode;
         continue;
       }
       // The end code, and codes not in the table yet, end the strip.
-      if (code == kEnd || code > next_ || (old_ == kNoCode && code >= kFirstFree)) {
-        finished_ = true;
+      if (code == kEnd || code > next || (old == kNoCode && code >= kFirstFree)) {
+        finished = true;
         break;
       }
-      if (old_ == kNoCode) {
+      if (old == kNoCode) {
         out[o++] = static_cast<uint8_t>(code);
-        old_ = code;
+        old = code;
         continue;
       }
       uint8_t first;  // the first byte of the string just decoded
-      if (code < next_) {
+      if (code < 256) {
+        first = static_cast<uint8_t>(code);
+        out[o++] = first;
+      } else if (code < next) {
         first = first_[code];
         o += Emit(code, out + o, capacity - o, -1);
       } else {  // the code being defined: the previous string and its own first byte
-        first = first_[old_];
-        o += Emit(old_, out + o, capacity - o, first);
+        first = first_[old];
+        o += Emit(old, out + o, capacity - o, first);
       }
-      if (next_ < kTableSize) {
-        prefix_[next_] = static_cast<uint16_t>(old_);
-        suffix_[next_] = first;
-        first_[next_] = first_[old_];
-        length_[next_] = static_cast<uint16_t>(length_[old_] + 1);
-        ++next_;
-        if (next_ == 511 || next_ == 1023 || next_ == 2047) ++width_;
+      if (next < kTableSize) {
+        prefix_[next] = static_cast<uint16_t>(old);
+        suffix_[next] = first;
+        first_[next] = first_[old];
+        length_[next] = static_cast<uint16_t>(length_[old] + 1);
+        ++next;
+        if (next == 511 || next == 1023 || next == 2047) ++width;
       }
-      old_ = code;
+      old = code;
     }
+    accumulator_ = accumulator;
+    bits_ = bits;
+    width_ = width;
+    next_ = next;
+    old_ = old;
+    input_.position_ = position;
+    finished_ = finished;
     *produced = o;
     *strip_done = finished_ && pending_ == 0;
     return input_.status();
@@ -412,24 +434,48 @@ void TiffPixelStream::FinishPixels(uint8_t* pixels, size_t count) {
   // TIFF 6.0 section 14: each sample after a row's first pixel is stored as
   // the difference to the same sample of the pixel before it.
   const size_t bpp = bytes_per_pixel_;
-  const uint8_t* before = previous_pixel_.get();
-  uint8_t* p = pixels;
-  for (size_t i = 0; i < count; ++i, p += bpp) {
-    if (column_ != 0) {
-      if (image_->bits_per_sample == 8) {
-        for (size_t k = 0; k < bpp; ++k) p[k] = static_cast<uint8_t>(p[k] + before[k]);
-      } else {
-        for (size_t k = 0; k + 1 < bpp; k += 2) {
-          uint16_t a, b;
-          std::memcpy(&a, p + k, 2);
-          std::memcpy(&b, before + k, 2);
-          a = static_cast<uint16_t>(a + b);
-          std::memcpy(p + k, &a, 2);
-        }
-      }
+  const bool wide = image_->bits_per_sample == 16;
+  // Adds `from`'s samples to `to`'s, sample by sample.
+  auto add = [bpp, wide](uint8_t* to, const uint8_t* from) {
+    if (!wide) {
+      for (size_t k = 0; k < bpp; ++k) to[k] = static_cast<uint8_t>(to[k] + from[k]);
+      return;
     }
-    before = p;
-    if (++column_ == image_->width) column_ = 0;
+    for (size_t k = 0; k + 1 < bpp; k += 2) {
+      uint16_t a, b;
+      std::memcpy(&a, to + k, 2);
+      std::memcpy(&b, from + k, 2);
+      a = static_cast<uint16_t>(a + b);
+      std::memcpy(to + k, &a, 2);
+    }
+  };
+  const uint8_t* before = previous_pixel_.get();  // the pixel before `p`
+  uint8_t* p = pixels;
+  for (size_t left = count; left > 0;) {
+    // The pixels up to the end of this row, or of the chunk.
+    size_t run = std::min<size_t>(left, image_->width - column_);
+    uint8_t* q = p;
+    if (column_ != 0) add(q, before);
+    q += bpp;
+    uint8_t* end = p + run * bpp;
+    if (!wide && bpp == 3) {
+      // RGB, the usual case: the running sums stay in registers.
+      uint8_t r = q[-3], g = q[-2], b = q[-1];
+      for (; q < end; q += 3) {
+        q[0] = r = static_cast<uint8_t>(r + q[0]);
+        q[1] = g = static_cast<uint8_t>(g + q[1]);
+        q[2] = b = static_cast<uint8_t>(b + q[2]);
+      }
+    } else if (!wide) {
+      // Within the run every pixel's predecessor is the one just before it.
+      for (; q < end; ++q) *q = static_cast<uint8_t>(*q + q[-static_cast<ptrdiff_t>(bpp)]);
+    } else {
+      for (size_t i = 1; i < run; ++i, q += bpp) add(q, q - bpp);
+    }
+    before = p + (run - 1) * bpp;
+    p += run * bpp;
+    left -= run;
+    column_ = static_cast<uint32_t>((column_ + run) % image_->width);
   }
   std::memmove(previous_pixel_.get(), before, bpp);
 }
