@@ -31,17 +31,6 @@ int ReadReaderFileByte(void* context) {
   return byte;
 }
 
-// Fills up to `length` bytes from the source and tells how many came; fewer
-// when it ended first (the rest is left as it was).
-size_t TakeSamples(JpegSource* source, uint8_t* out, size_t length) {
-  for (size_t i = 0; i < length; ++i) {
-    int byte = NextJpegByte(source);
-    if (byte < 0) return i;
-    out[i] = static_cast<uint8_t>(byte);
-  }
-  return length;
-}
-
 struct FreeSource {
   void operator()(JpegSource* source) const { FreeJpegSource(source); }
 };
@@ -62,7 +51,7 @@ Status DecodeRows(JpegSource* source, PixelImage* image, const JpegHeader& heade
   Status status = kOk;
   for (uint32_t row = 0; row < header.height && status == kOk; ++row) {
     uint8_t* out = pixels + row * row_bytes;
-    bool whole = TakeSamples(source, out, row_bytes) == row_bytes;
+    bool whole = TakeJpegBytes(source, out, row_bytes) == row_bytes;
     InvertUnlessRgb(out, header.width, header.color_space, image->extra_channels);
     if (progress) {
       status = progress(context, static_cast<uint32_t>(uint64_t{row + 1} * header.width *
@@ -204,7 +193,7 @@ Status TJFIFReader::ReadRows(uint8_t* buffer, uint32_t row_count) {
       !CheckedMul(row_bytes, row_count, &length)) {
     return kBadArgument;
   }
-  size_t delivered = TakeSamples(source_, buffer, length);
+  size_t delivered = TakeJpegBytes(source_, buffer, length);
   if (header_.color_space != kColorSpaceRgb) {
     for (size_t i = 0; i < delivered; ++i) buffer[i] = static_cast<uint8_t>(255 - buffer[i]);
   }

@@ -415,6 +415,25 @@ int NextJpegByte(JpegSource* source) {
   return source->scanline[source->scanline_position++];
 }
 
+size_t TakeJpegBytes(JpegSource* source, uint8_t* out, size_t length) {
+  if (!source || !out) return 0;
+  size_t taken = 0;
+  while (taken < length) {
+    if (source->scanline_position >= source->scanline_valid) {
+      int byte = NextJpegByte(source);  // decodes the next scanline, or ends
+      if (byte < 0) break;
+      out[taken++] = static_cast<uint8_t>(byte);
+      continue;
+    }
+    size_t count = source->scanline_valid - source->scanline_position;
+    if (count > length - taken) count = length - taken;
+    std::memcpy(out + taken, source->scanline + source->scanline_position, count);
+    source->scanline_position += count;
+    taken += count;
+  }
+  return taken;
+}
+
 void GetJpegHeader(const JpegSource* source, JpegHeader* header) {
   if (!header) return;
   *header = JpegHeader{};

@@ -54,6 +54,10 @@ Status ReadJpegScanline(JpegSource* source);
 // or a failure. Reaching the end finishes the decoder and releases its buffers.
 int NextJpegByte(JpegSource* source);
 
+// NextJpegByte for up to `length` bytes at once; tells how many came (fewer
+// only at the end or on a failure).
+size_t TakeJpegBytes(JpegSource* source, uint8_t* out, size_t length);
+
 void GetJpegHeader(const JpegSource* source, JpegHeader* header);
 
 // 20208 once the decoder has failed, else 0: tells a failure from the end
