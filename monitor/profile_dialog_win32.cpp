@@ -189,8 +189,9 @@ Status TLumetraDialog::SelectActiveProfile() {
   uint32_t fields = active.FieldCount(kPathSeparator);
   if (fields > 1) active = active.Field(fields - 1, kPathSeparator);
   for (int32_t k = 0; k < entry_count_; ++k) {
-    // Byte for byte: the system reports the name as it is stored.
-    if (std::strcmp(FileNameOf(ProfileEntry(k)), active.CStr()) == 0) {
+    // File names compare without case, as the file system does: the system
+    // may report a name in another case than the directory lists it.
+    if (_stricmp(FileNameOf(ProfileEntry(k)), active.CStr()) == 0) {
       list_.SelectRow(k, true);
       return kOk;
     }

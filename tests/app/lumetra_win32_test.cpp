@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -307,6 +308,17 @@ TEST_F(LumetraProgram, SelectsNothingWhenTheReportedProfileIsNotListed) {
   Program program;
   ASSERT_TRUE(program.WaitForWindow());
   EXPECT_EQ(program.Selected(), -1);
+  program.Close();
+  EXPECT_EQ(program.WaitForExit(), 0);
+}
+
+TEST_F(LumetraProgram, TheReportedProfileIsFoundWhateverTheCaseOfItsName) {
+  std::string shouted = kTable8;
+  std::transform(shouted.begin(), shouted.end(), shouted.begin(), ::toupper);
+  Associate(shouted.c_str());
+  Program program;
+  ASSERT_TRUE(program.WaitForWindow());
+  EXPECT_EQ(program.Selected(), program.RowOf("Lumetra test 8-bit (*)"));
   program.Close();
   EXPECT_EQ(program.WaitForExit(), 0);
 }
