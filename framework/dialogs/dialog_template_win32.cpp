@@ -88,9 +88,9 @@ Status LoadAndRunTemplate(TDialog* dialog, int16_t template_id, void* parent, bo
   Status result;
   if (modal) {
     MarkDialogVisible(dialog);
-    INT_PTR answer = DialogBoxIndirectParamA(module, dialog_template, owner, procedure, creation);
-    if (answer == -1) GetLastError();  // read, as the platform asks, but the -1 is the result
-    result = static_cast<Status>(answer);
+    // -1 when the platform did not run the dialog.
+    result = static_cast<Status>(
+        DialogBoxIndirectParamA(module, dialog_template, owner, procedure, creation));
   } else {
     HWND window = CreateDialogIndirectParamA(module, dialog_template, owner, procedure, creation);
     result = window ? kOk : kSystemResourceUnavailable;

@@ -264,6 +264,50 @@ TEST(Dialog, DraggedEdgesStayWithinTheSizeLimits) {
   EXPECT_GE(grown.cy, 190);
 }
 
+TEST(Dialog, ModelessItemsSizesAndAnOpenWindowAtDestruction) {
+  Boxes boxes;
+  SetMessagePresenter(&Boxes::Record, &boxes);
+  auto* dialog = new ProbeDialog(104);
+  ASSERT_EQ(dialog->Create(0, nullptr, 0, 0), kOk);
+  HWND window = static_cast<HWND>(dialog->GetWindowHandle());
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(IsWindowVisible(window)) << "shown at initialisation";
+  EXPECT_EQ(dialog->Create(0, nullptr, 0, 0), kOk);
+  EXPECT_EQ(dialog->GetWindowHandle(), window) << "a second Create changes nothing";
+
+  EXPECT_EQ(dialog->GetItemValue(21), 0) << "a combo box with nothing selected";
+  EXPECT_EQ(dialog->GetItemValue(6), -1) << "a static item";
+  EXPECT_EQ(dialog->GetItemValue(77), -1) << "no such item";
+  dialog->SetItemText(20, "1.5 2.25", 0);
+  double values[2] = {};
+  EXPECT_EQ(dialog->GetItemNumber(20, 2, values), kOk);
+  EXPECT_EQ(values[1], 2.25);
+  EXPECT_EQ(dialog->GetItemNumber(6, 2, values), kCancelled) << "\"plain\" holds no numbers";
+
+  dialog->SetSizeClamped(ShortPoint{10, 10});
+  EXPECT_EQ(WindowSize(window).cx, 40);
+  EXPECT_EQ(WindowSize(window).cy, 40);
+
+  delete dialog;  // with its window still open
+  SetMessagePresenter(nullptr, nullptr);
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.texts[0], "Attention: TDialog will be deleted, but window is not closed!");
+  EXPECT_FALSE(IsWindow(window)) << "the window is closed";
+}
+
+TEST(Dialog, BringingToFrontWhileAModalDialogIsActiveIsRefused) {
+  ProbeDialog other(104);
+  ProbeDialog modal(100);
+  Status refused = kOk;
+  modal.on_item = [&](ProbeDialog*, int16_t) { refused = other.BringToFront(); };
+  RunDriven(modal, [](HWND window) {
+    for (int i = 0; i < 100 && GetForegroundWindow() != window; ++i) Sleep(20);
+    Click(window, 10);
+  });
+  EXPECT_EQ(TDialog::ActiveDialog(), nullptr) << "cleared when the active dialog closed";
+  EXPECT_EQ(refused, kCancelled);
+}
+
 // ---------------------------------------------------------------------------
 // The template handed to the platform, seen through the executable's import of
 // DialogBoxIndirectParamA.
