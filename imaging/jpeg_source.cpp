@@ -460,7 +460,9 @@ void CancelJpegSource(JpegSource* source) {
 }
 
 void ReleaseJpegDecoder(JpegSource* source) {
-  if (source) ReleaseDecoding(source);
+  if (!source) return;
+  ReleaseDecoding(source);
+  source->at_end = true;  // a released decoder is not set up again
 }
 
 void EndJpegSource(JpegSource* source) {
