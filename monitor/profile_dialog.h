@@ -37,6 +37,8 @@ class TLumetraDialog : public TDialog {
   Status OnInitDialog() override;
   // A selection or double click in the list activates the selected profile.
   Status OnItem(TPloEvent* event, int16_t item) override;
+  // The cancel key closes the dialog, as the close box does.
+  Status OnMenuCommand(TPloEvent& event) override;
 
   // Fixed operations.
   // One line per entry, replacing lines in place and appending the rest.

@@ -204,6 +204,16 @@ Status TLumetraDialog::OnItem(TPloEvent* event, int16_t item) {
   return TDialog::OnItem(event, item);
 }
 
+// The dialog has no cancel button, so the dialog manager's cancel command for
+// the Escape key comes without a control and travels as menu 0, item 2.
+Status TLumetraDialog::OnMenuCommand(TPloEvent& event) {
+  if (event.item == IDCANCEL && GetWindowHandle()) {
+    Close();
+    return kOk;
+  }
+  return TDialog::OnMenuCommand(event);
+}
+
 Status TLumetraDialog::ActivateProfile() {
   int32_t row = list_.GetSelectedRow();
   int32_t screen = DialogScreen();

@@ -312,6 +312,14 @@ TEST_F(LumetraProgram, SelectsNothingWhenTheReportedProfileIsNotListed) {
   EXPECT_EQ(program.WaitForExit(), 0);
 }
 
+TEST_F(LumetraProgram, TheCancelKeyEndsTheProgram) {
+  Program program;
+  HWND dialog = program.WaitForWindow();
+  ASSERT_TRUE(dialog);
+  PostMessageW(program.List(), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(program.WaitForExit(), 0);
+}
+
 TEST_F(LumetraProgram, TheReportedProfileIsFoundWhateverTheCaseOfItsName) {
   std::string shouted = kTable8;
   std::transform(shouted.begin(), shouted.end(), shouted.begin(), ::toupper);
