@@ -312,6 +312,7 @@ Status CreateTiffDecoder(uint32_t compression, SpecialFile* file,
 Status TiffPixelStream::Start(TiffImage* image) {
   Finish();
   if (!image || !image->tiff) return kBadArgument;
+  if (image->rows_per_strip == 0 || image->width == 0) return kUnsupportedImageData;
   image_ = image;
   status_ = kOk;
   bytes_per_pixel_ = TiffBytesPerPixel(*image);

@@ -16,6 +16,9 @@ struct CloseTiff {
 using TiffFilePtr = std::unique_ptr<TiffFile, CloseTiff>;
 using TiffImagePtr = std::unique_ptr<TiffImage, CloseTiff>;
 
+// ImageInfo's resolution unit for files that name none, or one not known.
+constexpr int32_t kResolutionNone = 2;
+
 // The colour space the sample conversions turn the file's into.
 uint32_t LoadedColorSpace(uint32_t tiff_color_space) {
   if (tiff_color_space == kColorSpaceInvertedGray) return kColorSpaceGray;
@@ -116,7 +119,7 @@ Status TTiffReader::ReadHeader(ImageInfo* info) {
       info->resolution_unit = kResolutionMetric;
       scale = 0.1;
       break;
-    default: info->resolution_unit = 2; break;
+    default: info->resolution_unit = kResolutionNone; break;
   }
   info->x_resolution = Resolution(image.x_resolution) * scale;
   info->y_resolution = Resolution(image.y_resolution) * scale;

@@ -178,19 +178,6 @@ TEST(TiffSupport, RequiredTagsAndRefusedKinds) {
       << "separate planes";
 }
 
-TEST(TiffLzw, DecodesLongStripsAcrossTableResets) {
-  // Enough varied data for several full tables and for strings that cross
-  // the loader's 65536-byte chunks.
-  Bytes pixels = Ramp(300 * 400 * 3, 37);
-  for (size_t i = 0; i < pixels.size(); i += 1000) std::fill_n(pixels.begin() + i, 200, pixels[i]);
-  int clears = 0;
-  Bytes strip = LzwEncode(pixels, false, &clears);
-  EXPECT_GT(clears, 2);
-  Loaded lzw = LoadTiff(TiffFixture(true, 300, 400, 3, 2).Short(259, {5}).Strips({strip}));
-  ASSERT_EQ(lzw.status, kOk);
-  EXPECT_TRUE(lzw.pixels == pixels);
-}
-
 TEST(TiffLzw, WidthGrowsWhenTheNextCodeReaches511) {
   // 300 distinct pairs fill the table past 511 with no repeated strings.
   Bytes pixels;
@@ -206,35 +193,6 @@ TEST(TiffLzw, WidthGrowsWhenTheNextCodeReaches511) {
   EXPECT_TRUE(early.pixels == pixels);
   Loaded late = load(true);
   EXPECT_FALSE(late.pixels == pixels) << "a width growing at 512 must not decode alike";
-}
-
-TEST(TiffLzw, PredictorUndoesDifferencesPerRowAt8And16Bits) {
-  const uint32_t width = 5, height = 3;
-  Bytes rgb = Ramp(width * height * 3, 29), differenced = rgb;
-  for (size_t i = differenced.size(); i-- > 0;) {
-    if ((i / 3) % width) differenced[i] = static_cast<uint8_t>(rgb[i] - rgb[i - 3]);
-  }
-  // Two rows per strip: the differences restart in each strip's rows.
-  Bytes first(differenced.begin(), differenced.begin() + 30), second(differenced.begin() + 30, differenced.end());
-  Loaded eight = LoadTiff(TiffFixture(false, width, height, 3, 2).Short(259, {5}).Short(317, {2})
-                              .Long(278, {2}).Strips({LzwEncode(first), LzwEncode(second)}));
-  ASSERT_EQ(eight.status, kOk);
-  EXPECT_EQ(eight.pixels, rgb);
-
-  // 16-bit gray, big-endian: sums carry from the low byte into the high one.
-  std::vector<uint16_t> gray = {0x00FF, 0x0100, 0xFFFF, 0x1234};
-  Bytes stored;
-  for (size_t i = 0; i < gray.size(); ++i) {
-    uint16_t d = static_cast<uint16_t>(gray[i] - (i ? gray[i - 1] : 0));
-    stored.push_back(static_cast<uint8_t>(d >> 8));
-    stored.push_back(static_cast<uint8_t>(d));
-  }
-  Loaded sixteen = LoadTiff(TiffFixture(true, 4, 1, 1, 0).Short(258, {16}).Short(259, {5})
-                                .Short(317, {2}).Strips({LzwEncode(stored)}));
-  ASSERT_EQ(sixteen.status, kOk);
-  std::vector<uint16_t> got(4);
-  std::memcpy(got.data(), sixteen.pixels.data(), 8);
-  EXPECT_EQ(got, gray);
 }
 
 TEST(TiffLzw, DamagedStreamsEndTheStripOrAreRefused) {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -201,8 +200,9 @@ TEST_F(QuietLibtiff, FilesLibtiffWritesDecodeAlike) {
     for (uint16_t bits : {8, 16}) {
       for (const Coding& coding : codings) {
         for (const char* mode : {"wl", "wb"}) {
-          // Odd sizes, and strips that do not divide the height.
-          uint32_t width = 67 + seed % 13, height = 45, rows_per_strip = 7 + seed % 11;
+          // Odd sizes, strips that do not divide the height, and at 16 bits
+          // enough data for several LZW table resets and loader chunks.
+          uint32_t width = 67 + seed % 13, height = 150, rows_per_strip = 7 + seed % 61;
           std::string path = dir + "/kind" + std::to_string(seed++) + ".tif";
           SCOPED_TRACE(path + " photometric " + std::to_string(kind.photometric) + " bits " +
                        std::to_string(bits) + " compression " + std::to_string(coding.compression) +
@@ -222,33 +222,6 @@ TEST_F(QuietLibtiff, FilesLibtiffWritesDecodeAlike) {
     }
   }
   EXPECT_EQ(files, 7 * 2 * 4 * 2);
-}
-
-TEST_F(QuietLibtiff, LargeLzwImagesAndTheEightBitReduction) {
-  // Large enough for many table resets and for strings across chunks.
-  const Kind rgb = {PHOTOMETRIC_RGB, 3, 0};
-  std::string path = testing::ScratchDir("libtiff") + "/large.tif";
-  Bytes picture = Picture(640, 480, 3, 16, 7);
-  ASSERT_TRUE(WriteWithLibtiff(path, "wb", rgb, 16, COMPRESSION_LZW, 2, 640, 480, 480, picture));
-  Bytes ours, reference;
-  uint32_t bits = 0;
-  ASSERT_EQ(LoadPixels(path, &ours, &bits), kOk);
-  ASSERT_TRUE(ReferencePixels(path, &reference));
-  EXPECT_TRUE(ours == reference);
-
-  PixelImage* image = nullptr;
-  ASSERT_EQ(LoadImageFile(path.c_str(), &image, nullptr, nullptr), kOk);
-  ASSERT_EQ(image->bits_per_sample, 8u);
-  const uint8_t* reduced = LockPixels(image);
-  size_t mismatches = 0;
-  for (size_t i = 0; i < reference.size() / 2; ++i) {
-    uint16_t sample;
-    std::memcpy(&sample, reference.data() + 2 * i, 2);
-    mismatches += reduced[i] != (sample >> 8);
-  }
-  UnlockPixels(image);
-  FreePixelImage(image);
-  EXPECT_EQ(mismatches, 0u) << "each sample keeps its more significant byte";
 }
 
 }  // namespace
