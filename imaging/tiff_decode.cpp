@@ -414,8 +414,6 @@ Status TiffPixelStream::ReadPixels(uint8_t* out, uint64_t count) {
       std::memset(out + pixels * bytes_per_pixel_, 0, (zero_pixels - pixels) * bytes_per_pixel_);
       FinishPixels(out, pixels);
       pixels = zero_pixels;
-      // Padding moves the predictor's row position as pixels would.
-      column_ = static_cast<uint32_t>((column_ + zero_pixels) % image_->width);
     } else {
       FinishPixels(out, pixels);
     }

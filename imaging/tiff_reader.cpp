@@ -51,10 +51,13 @@ double Resolution(const uint32_t rational[2]) {
   return rational[1] ? static_cast<double>(rational[0]) / rational[1] : 0.0;
 }
 
+// Reads the strips in order as rows are asked for; a decoding failure is
+// returned by that ReadRows and every later one.
 class TTiffReader : public TImageReader {
  public:
   ~TTiffReader() override { Close(); }
 
+  // Hooks of TImageReader.
   Status Open(SpecialFile* file, ImageFormat* format) override;
   Status ReadHeader(ImageInfo* info) override;
   Status ReadRows(uint8_t* buffer, uint32_t row_count) override;
