@@ -39,8 +39,11 @@ main() {
     log=$build/logs/$t.log
     touch "$log.start"
     start=$(date +%s)
+    # A target may come with a dictionary of its format's words.
+    local dict=()
+    [ -f "$root/tests/fuzz/$t.dict" ] && dict=(-dict="$root/tests/fuzz/$t.dict")
     # The writable corpus first: libFuzzer adds its new inputs to the first folder.
-    "$build/tests/fuzz/fuzz_$t" "$corpus" "$root/tests/fuzz/corpus/$t" \
+    "$build/tests/fuzz/fuzz_$t" "$corpus" "$root/tests/fuzz/corpus/$t" "${dict[@]}" \
       -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$found/" >"$log" 2>&1
     took=$(( $(date +%s) - start ))
