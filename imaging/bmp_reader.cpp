@@ -219,9 +219,7 @@ void TBitmapReader::FreeState() {
 }  // namespace
 
 Status CreateBitmapReader(TImageReader** reader) {
-  if (!reader) return kBadArgument;
-  *reader = new (std::nothrow) TBitmapReader();
-  return *reader ? kOk : kOutOfMemory;
+  return NewReader<TBitmapReader>(reader);
 }
 
 }  // namespace lumetra

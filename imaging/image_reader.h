@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "framework/objects/objects.h"
 #include "framework/support/buffered_file.h"
@@ -129,6 +130,14 @@ class TImageReader : public TBasicObject {
   ImageMessageSink sink_ = nullptr;
   void* sink_context_ = nullptr;
 };
+
+// Makes a reader of class R for a format's Create function.
+template <typename R>
+Status NewReader(TImageReader** reader) {
+  if (!reader) return kBadArgument;
+  *reader = new (std::nothrow) R();
+  return *reader ? kOk : kOutOfMemory;
+}
 
 // The reader for a file type (framework/support/file_types.h): TIFF, JPEG,
 // Scitex CT, PNG or Windows bitmap; 21506 for any other type. The reader is

@@ -215,9 +215,7 @@ Status TJFIFReader::Close() {
 }  // namespace
 
 Status CreateJfifReader(TImageReader** reader) {
-  if (!reader) return kBadArgument;
-  *reader = new (std::nothrow) TJFIFReader();
-  return *reader ? Status{kOk} : Status{kOutOfMemory};
+  return NewReader<TJFIFReader>(reader);
 }
 
 }  // namespace lumetra

@@ -341,9 +341,7 @@ Status TPngReader::Close() {
 }  // namespace
 
 Status CreatePngReader(TImageReader** reader) {
-  if (!reader) return kBadArgument;
-  *reader = new (std::nothrow) TPngReader();
-  return *reader ? Status{kOk} : Status{kOutOfMemory};
+  return NewReader<TPngReader>(reader);
 }
 
 }  // namespace lumetra

@@ -194,9 +194,7 @@ Status TScitexCTReader::ReadRows(uint8_t* buffer, uint32_t row_count) {
 }  // namespace
 
 Status CreateScitexCtReader(TImageReader** reader) {
-  if (!reader) return kBadArgument;
-  *reader = new (std::nothrow) TScitexCTReader();
-  return *reader ? kOk : kOutOfMemory;
+  return NewReader<TScitexCTReader>(reader);
 }
 
 }  // namespace lumetra

@@ -230,9 +230,7 @@ Status LoadTiffImage(PixelImage** image, const char* path, ImageProgress progres
 }
 
 Status CreateTiffReader(TImageReader** reader) {
-  if (!reader) return kBadArgument;
-  *reader = new (std::nothrow) TTiffReader;
-  return *reader ? kOk : kOutOfMemory;
+  return NewReader<TTiffReader>(reader);
 }
 
 }  // namespace lumetra

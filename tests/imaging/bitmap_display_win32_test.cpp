@@ -12,21 +12,15 @@
 #include "tests/testing/icc_builder.h"
 #include "tests/testing/image_fixtures.h"
 #include "tests/testing/paths.h"
+#include "tests/testing/pixel_images.h"
 
 namespace lumetra {
 namespace {
 
-struct FreeImage {
-  void operator()(PixelImage* image) const { FreePixelImage(image); }
-};
-using ImagePtr = std::unique_ptr<PixelImage, FreeImage>;
+using testing::ImagePtr;
 
 ImagePtr Image(uint32_t color_space, const std::vector<uint8_t>& samples, uint32_t width, uint32_t height) {
-  PixelImage* image = nullptr;
-  EXPECT_EQ(CreatePixelImage(&image, height, width, 0, color_space, 8), kOk);
-  std::memcpy(LockPixels(image), samples.data(), samples.size());
-  UnlockPixels(image);
-  return ImagePtr(image);
+  return testing::MakeImage(height, width, color_space, 0, 8, samples);
 }
 
 class BitmapDisplay : public ::testing::Test {

@@ -12,38 +12,19 @@
 #include "tests/testing/icc_builder.h"
 #include "tests/testing/image_fixtures.h"
 #include "tests/testing/paths.h"
+#include "tests/testing/pixel_images.h"
 
 namespace lumetra {
 namespace {
 
+using testing::ImagePtr;
+using testing::Samples;
+using testing::LoadImage;
+using testing::WriteFixture;
 using testing::BmpFields;
 using testing::MakeBmp;
 using testing::PatternRgb;
 
-struct FreeImage {
-  void operator()(PixelImage* image) const { FreePixelImage(image); }
-};
-using ImagePtr = std::unique_ptr<PixelImage, FreeImage>;
-
-std::vector<uint8_t> Samples(PixelImage* image) {
-  const uint8_t* p = LockPixels(image);
-  std::vector<uint8_t> out(p, p + BytesPerRow(*image) * image->rows);
-  UnlockPixels(image);
-  return out;
-}
-
-std::string WriteFixture(const std::string& name, const std::vector<uint8_t>& bytes) {
-  std::string path = testing::SystemPath(testing::ScratchDir("bmp_reader") + "/" + name);
-  EXPECT_TRUE(testing::WriteFileBytes(path, bytes));
-  return path;
-}
-
-Status Load(const std::string& path, ImagePtr* image) {
-  PixelImage* raw = nullptr;
-  Status status = LoadImageFile(path.c_str(), &raw, nullptr, nullptr);
-  image->reset(raw);
-  return status;
-}
 
 // Bitmaps of the libjpeg-turbo test suite. The hashes are 64-bit FNV-1a of
 // the RGB samples, top row first, that ImageMagick 6.9.11 decodes:
@@ -66,7 +47,7 @@ TEST(BitmapReader, RealFilesDecodeAsTheReferenceDecoderDoes) {
   if (!testing::UnixFileExists(dir + kGolden[0].file)) GTEST_SKIP() << "no test images in " << dir;
   for (const Golden& g : kGolden) {
     ImagePtr image;
-    ASSERT_EQ(Load(testing::SystemPath(dir + g.file), &image), kOk) << g.file;
+    ASSERT_EQ(LoadImage(testing::SystemPath(dir + g.file), &image), kOk) << g.file;
     EXPECT_EQ(image->color_space, kColorSpaceRgb) << g.file;
     EXPECT_EQ(image->columns, g.width) << g.file;
     EXPECT_EQ(image->rows, g.height) << g.file;
@@ -82,12 +63,12 @@ TEST(BitmapReader, SkipsRowPaddingAndDeliversTheTopRowFirst) {
   std::vector<uint8_t> file = MakeBmp(fields, PatternRgb(3, 2));
   ASSERT_EQ(file.size(), 54u + 2 * 12) << "3 padding bytes a row";
   ImagePtr image;
-  ASSERT_EQ(Load(WriteFixture("three-wide.bmp", file), &image), kOk);
+  ASSERT_EQ(LoadImage(WriteFixture("bmp_reader", "three-wide.bmp", file), &image), kOk);
   EXPECT_EQ(Samples(image.get()), PatternRgb(3, 2));
 
   // Stored top row first: read as it stands, not flipped.
   fields.height = -2;
-  ASSERT_EQ(Load(WriteFixture("top-down.bmp", MakeBmp(fields, PatternRgb(3, 2))), &image), kOk);
+  ASSERT_EQ(LoadImage(WriteFixture("bmp_reader", "top-down.bmp", MakeBmp(fields, PatternRgb(3, 2))), &image), kOk);
   EXPECT_EQ(Samples(image.get()), PatternRgb(3, 2));
 }
 
@@ -113,7 +94,7 @@ TEST(BitmapReader, RefusesWhatItDoesNotRead) {
   cases[4].fields.height = 0;
   for (const Case& c : cases) {
     ImagePtr image;
-    EXPECT_EQ(Load(WriteFixture(c.name, MakeBmp(c.fields, PatternRgb(3, 2))), &image), c.status)
+    EXPECT_EQ(LoadImage(WriteFixture("bmp_reader", c.name, MakeBmp(c.fields, PatternRgb(3, 2))), &image), c.status)
         << c.name;
     EXPECT_EQ(image, nullptr) << c.name;
   }
@@ -123,7 +104,7 @@ TEST(BitmapReader, RefusesRowsTheFileDoesNotHold) {
   std::vector<uint8_t> file = MakeBmp(BmpFields{}, PatternRgb(3, 2));
   ImagePtr image;
   std::vector<uint8_t> cut(file.begin(), file.end() - 1);
-  EXPECT_EQ(Load(WriteFixture("cut.bmp", cut), &image), kShortRead) << "last padding byte missing";
+  EXPECT_EQ(LoadImage(WriteFixture("bmp_reader", "cut.bmp", cut), &image), kShortRead) << "last padding byte missing";
 
   // Claims far more rows and columns than there are; nothing is allocated for them.
   std::vector<uint8_t> huge = file;
@@ -131,20 +112,20 @@ TEST(BitmapReader, RefusesRowsTheFileDoesNotHold) {
   const uint8_t height[] = {0xFF, 0xFF, 0xFF, 0x7F};
   std::copy(width, width + 4, huge.begin() + 18);
   std::copy(height, height + 4, huge.begin() + 22);
-  EXPECT_EQ(Load(WriteFixture("huge.bmp", huge), &image), kShortRead);
+  EXPECT_EQ(LoadImage(WriteFixture("bmp_reader", "huge.bmp", huge), &image), kShortRead);
   huge[25] = 0x80;  // height -2^31 + ...: top row first
-  EXPECT_EQ(Load(WriteFixture("huge-top-down.bmp", huge), &image), kShortRead);
+  EXPECT_EQ(LoadImage(WriteFixture("bmp_reader", "huge-top-down.bmp", huge), &image), kShortRead);
   EXPECT_EQ(image, nullptr);
 
   std::vector<uint8_t> headless(file.begin(), file.begin() + 40);
-  EXPECT_EQ(Load(WriteFixture("headless.bmp", headless), &image), kShortRead);
+  EXPECT_EQ(LoadImage(WriteFixture("bmp_reader", "headless.bmp", headless), &image), kShortRead);
 }
 
 TEST(BitmapReader, FollowsTheReaderProtocol) {
   BmpFields fields;
   fields.x_pixels_per_metre = 3780;
   fields.y_pixels_per_metre = 2835;
-  std::string path = WriteFixture("protocol.bmp", MakeBmp(fields, PatternRgb(3, 2)));
+  std::string path = WriteFixture("bmp_reader", "protocol.bmp", MakeBmp(fields, PatternRgb(3, 2)));
 
   TImageReader* made = nullptr;
   ASSERT_EQ(CreateReader(kFileTypeBmp, &made), kOk);

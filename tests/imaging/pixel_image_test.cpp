@@ -10,32 +10,14 @@
 #include "tests/testing/icc_builder.h"
 #include "tests/testing/image_fixtures.h"
 #include "tests/testing/paths.h"
+#include "tests/testing/pixel_images.h"
 
 namespace lumetra {
 namespace {
 
-struct FreeImage {
-  void operator()(PixelImage* image) const { FreePixelImage(image); }
-};
-using ImagePtr = std::unique_ptr<PixelImage, FreeImage>;
-
-std::vector<uint8_t> Samples(PixelImage* image) {
-  size_t bytes = BytesPerRow(*image) * image->rows;
-  const uint8_t* p = LockPixels(image);
-  std::vector<uint8_t> out(p, p + bytes);
-  UnlockPixels(image);
-  return out;
-}
-
-ImagePtr MakeImage(uint32_t rows, uint32_t columns, uint32_t color_space, uint32_t extra,
-                   uint32_t bits, const std::vector<uint8_t>& samples) {
-  PixelImage* image = nullptr;
-  EXPECT_EQ(CreatePixelImage(&image, rows, columns, extra, color_space, bits), kOk);
-  uint8_t* p = LockPixels(image);
-  std::memcpy(p, samples.data(), samples.size());
-  UnlockPixels(image);
-  return ImagePtr(image);
-}
+using testing::ImagePtr;
+using testing::MakeImage;
+using testing::Samples;
 
 // The gray image
 //   a b c

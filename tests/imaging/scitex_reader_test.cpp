@@ -11,37 +11,18 @@
 #include "tests/testing/icc_builder.h"
 #include "tests/testing/image_fixtures.h"
 #include "tests/testing/paths.h"
+#include "tests/testing/pixel_images.h"
 
 namespace lumetra {
 namespace {
 
+using testing::ImagePtr;
+using testing::Samples;
+using testing::LoadImage;
+using testing::WriteFixture;
 using testing::MakeScitexCt;
 using testing::ScitexFields;
 
-struct FreeImage {
-  void operator()(PixelImage* image) const { FreePixelImage(image); }
-};
-using ImagePtr = std::unique_ptr<PixelImage, FreeImage>;
-
-std::vector<uint8_t> Samples(PixelImage* image) {
-  const uint8_t* p = LockPixels(image);
-  std::vector<uint8_t> out(p, p + BytesPerRow(*image) * image->rows);
-  UnlockPixels(image);
-  return out;
-}
-
-std::string WriteFixture(const std::string& name, const std::vector<uint8_t>& bytes) {
-  std::string path = testing::SystemPath(testing::ScratchDir("scitex_reader") + "/" + name);
-  EXPECT_TRUE(testing::WriteFileBytes(path, bytes));
-  return path;
-}
-
-Status Load(const std::string& path, ImagePtr* image) {
-  PixelImage* raw = nullptr;
-  Status status = LoadImageFile(path.c_str(), &raw, nullptr, nullptr);
-  image->reset(raw);
-  return status;
-}
 
 // Separation k of line r, pixel j: 10 * k + 50 * r + j, so each sample tells
 // where it came from.
@@ -91,7 +72,7 @@ TEST(ScitexCTReader, InterleavesSeparationsAndSkipsPadBytes) {
     ASSERT_EQ(file.size(), 2048 + height * stored_line);
     std::string name = "sep" + std::to_string(c.separations) + "-w" + std::to_string(c.width) + ".ct";
     ImagePtr image;
-    ASSERT_EQ(Load(WriteFixture(name, file), &image), kOk) << name;
+    ASSERT_EQ(LoadImage(WriteFixture("scitex_reader", name, file), &image), kOk) << name;
     EXPECT_EQ(image->color_space, c.color_space) << name;
     EXPECT_EQ(image->columns, c.width) << name;
     EXPECT_EQ(image->rows, height) << name;
@@ -105,7 +86,7 @@ TEST(ScitexCTReader, FullCmykInkIsStoredAsZero) {
   fields.separations = 4;
   ImagePtr image;
   std::vector<uint8_t> stored = {255, 0, 128, 1};
-  ASSERT_EQ(Load(WriteFixture("one-pixel.ct", MakeScitexCt(fields, 1, 1, stored)), &image), kOk);
+  ASSERT_EQ(LoadImage(WriteFixture("scitex_reader", "one-pixel.ct", MakeScitexCt(fields, 1, 1, stored)), &image), kOk);
   EXPECT_EQ(Samples(image.get()), (std::vector<uint8_t>{0, 255, 127, 254}));
 }
 
@@ -129,13 +110,13 @@ TEST(ScitexCTReader, RefusesParameterBlocksItCannotRead) {
   cases[4].fields.height_pixels = "99999999";
   for (const Case& c : cases) {
     ImagePtr image;
-    EXPECT_EQ(Load(WriteFixture(c.name, MakeScitexCt(c.fields, 3, 2, {})), &image), c.status) << c.name;
+    EXPECT_EQ(LoadImage(WriteFixture("scitex_reader", c.name, MakeScitexCt(c.fields, 3, 2, {})), &image), c.status) << c.name;
     EXPECT_EQ(image, nullptr) << c.name;
   }
   std::vector<uint8_t> cut = MakeScitexCt(ScitexFields{}, 3, 2, {});
   cut.pop_back();
   ImagePtr image;
-  EXPECT_EQ(Load(WriteFixture("pad-missing.ct", cut), &image), kShortRead);
+  EXPECT_EQ(LoadImage(WriteFixture("scitex_reader", "pad-missing.ct", cut), &image), kShortRead);
 }
 
 TEST(ScitexCTReader, ResolutionIsPixelsOverTheSizeInUnits) {
@@ -143,7 +124,7 @@ TEST(ScitexCTReader, ResolutionIsPixelsOverTheSizeInUnits) {
   fields.separations = 1;
   fields.width_units = "84.666";
   fields.height_units = "0";
-  std::string path = WriteFixture("resolution.ct", MakeScitexCt(fields, 1000, 1, {}));
+  std::string path = WriteFixture("scitex_reader", "resolution.ct", MakeScitexCt(fields, 1000, 1, {}));
 
   TImageReader* made = nullptr;
   ASSERT_EQ(CreateReader(kFileTypeScitexCt, &made), kOk);

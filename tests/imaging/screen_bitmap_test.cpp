@@ -6,22 +6,16 @@
 
 #include "imaging/bitmap_display.h"
 #include "tests/testing/image_fixtures.h"
+#include "tests/testing/pixel_images.h"
 
 namespace lumetra {
 namespace {
 
-struct FreeImage {
-  void operator()(PixelImage* image) const { FreePixelImage(image); }
-};
-using ImagePtr = std::unique_ptr<PixelImage, FreeImage>;
+using testing::ImagePtr;
 
 ImagePtr Image(uint32_t color_space, uint32_t extra, const std::vector<uint8_t>& samples, uint32_t width,
                uint32_t height) {
-  PixelImage* image = nullptr;
-  EXPECT_EQ(CreatePixelImage(&image, height, width, extra, color_space, 8), kOk);
-  std::memcpy(LockPixels(image), samples.data(), samples.size());
-  UnlockPixels(image);
-  return ImagePtr(image);
+  return testing::MakeImage(height, width, color_space, extra, 8, samples);
 }
 
 TEST(ScreenBitmapBits, RowsInTheScreenLayout) {
