@@ -11,7 +11,8 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-# One function, read whole before it runs, so editing the script mid-run is safe.
+# One function, read whole before it runs, and the exit on the line that runs
+# it, so editing the script mid-run is safe.
 main() {
   build=$root/build/fuzz
   local seconds=${1:-60}
@@ -64,5 +65,4 @@ main() {
   echo "No findings."
 }
 
-main "$@"
-exit $?
+main "$@"; exit $?
