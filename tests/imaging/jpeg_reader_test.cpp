@@ -45,7 +45,7 @@ struct Marker {
   Bytes data;
 };
 
-struct JpegSpec {
+struct JpegShape {
   int width = 16;
   int height = 8;
   int components = 3;
@@ -57,7 +57,7 @@ struct JpegSpec {
 };
 
 // A gradient image compressed by libjpeg at quality 100, markers after the header.
-Bytes EncodeJpeg(const JpegSpec& spec, int fill = -1) {
+Bytes EncodeJpeg(const JpegShape& shape, int fill = -1) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr errors;
   cinfo.err = jpeg_std_error(&errors);
@@ -65,20 +65,20 @@ Bytes EncodeJpeg(const JpegSpec& spec, int fill = -1) {
   unsigned char* out = nullptr;
   unsigned long out_size = 0;
   jpeg_mem_dest(&cinfo, &out, &out_size);
-  cinfo.image_width = spec.width;
-  cinfo.image_height = spec.height;
-  cinfo.input_components = spec.components;
-  cinfo.in_color_space = spec.color_space;
+  cinfo.image_width = shape.width;
+  cinfo.image_height = shape.height;
+  cinfo.input_components = shape.components;
+  cinfo.in_color_space = shape.color_space;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 100, TRUE);
-  cinfo.density_unit = spec.density_unit;
-  cinfo.X_density = spec.x_density;
-  cinfo.Y_density = spec.y_density;
+  cinfo.density_unit = shape.density_unit;
+  cinfo.X_density = shape.x_density;
+  cinfo.Y_density = shape.y_density;
   jpeg_start_compress(&cinfo, TRUE);
-  for (const Marker& m : spec.markers) {
+  for (const Marker& m : shape.markers) {
     jpeg_write_marker(&cinfo, m.code, m.data.data(), static_cast<unsigned>(m.data.size()));
   }
-  Bytes row(static_cast<size_t>(spec.width) * spec.components);
+  Bytes row(static_cast<size_t>(shape.width) * shape.components);
   while (cinfo.next_scanline < cinfo.image_height) {
     for (size_t i = 0; i < row.size(); ++i) {
       row[i] = static_cast<uint8_t>(fill >= 0 ? fill : (i * 7 + cinfo.next_scanline * 13) & 0xFF);
@@ -234,7 +234,7 @@ TEST(JpegReaderTest, TwelveBitImageFailsWithTheDecodersText) {
 }
 
 TEST(JpegReaderTest, GrayAndCmykBecomeInk) {
-  JpegSpec gray;
+  JpegShape gray;
   gray.components = 1;
   gray.color_space = JCS_GRAYSCALE;
   Bytes black = EncodeJpeg(gray, 0);
@@ -251,7 +251,7 @@ TEST(JpegReaderTest, GrayAndCmykBecomeInk) {
   EXPECT_EQ(r.info.color_space, kColorSpaceGray);
   EXPECT_TRUE(r.samples == loaded);
 
-  JpegSpec cmyk;
+  JpegShape cmyk;
   cmyk.components = 4;
   cmyk.color_space = JCS_CMYK;
   Bytes ink = EncodeJpeg(cmyk);
@@ -263,7 +263,7 @@ TEST(JpegReaderTest, GrayAndCmykBecomeInk) {
 }
 
 TEST(JpegReaderTest, OutputWithoutAColourSpaceIsRefused) {
-  JpegSpec two;
+  JpegShape two;
   two.components = 2;
   two.color_space = JCS_UNKNOWN;
   std::string path = WriteScratch("two.jpg", EncodeJpeg(two));
@@ -292,25 +292,25 @@ TEST(JpegReaderTest, TruncatedFileEndsTheImageWithoutError) {
 }
 
 TEST(JpegReaderTest, DensitiesBecomeResolutions) {
-  JpegSpec spec;
-  spec.density_unit = 2;  // dots per centimetre
-  spec.x_density = 118;
-  spec.y_density = 59;
-  ReaderResult r = ReadWithReader(WriteScratch("cm.jpg", EncodeJpeg(spec)));
+  JpegShape shape;
+  shape.density_unit = 2;  // dots per centimetre
+  shape.x_density = 118;
+  shape.y_density = 59;
+  ReaderResult r = ReadWithReader(WriteScratch("cm.jpg", EncodeJpeg(shape)));
   EXPECT_EQ(r.info.resolution_unit, kResolutionMetric);
   EXPECT_EQ(r.info.x_resolution, 11.0);  // per millimetre, integer division
   EXPECT_EQ(r.info.y_resolution, 5.0);
 
-  spec.density_unit = 1;
-  spec.x_density = 300;
-  spec.y_density = 150;
-  r = ReadWithReader(WriteScratch("inch.jpg", EncodeJpeg(spec)));
+  shape.density_unit = 1;
+  shape.x_density = 300;
+  shape.y_density = 150;
+  r = ReadWithReader(WriteScratch("inch.jpg", EncodeJpeg(shape)));
   EXPECT_EQ(r.info.resolution_unit, kResolutionInch);
   EXPECT_EQ(r.info.x_resolution, 300.0);
   EXPECT_EQ(r.info.y_resolution, 150.0);
 
-  spec.density_unit = 0;
-  r = ReadWithReader(WriteScratch("aspect.jpg", EncodeJpeg(spec)));
+  shape.density_unit = 0;
+  r = ReadWithReader(WriteScratch("aspect.jpg", EncodeJpeg(shape)));
   EXPECT_EQ(r.info.resolution_unit, 666);
 }
 
@@ -355,9 +355,9 @@ Bytes FakeProfile(size_t size) {
 }
 
 ReaderResult ReadWithMarkers(const std::string& name, std::vector<Marker> markers) {
-  JpegSpec spec;
-  spec.markers = std::move(markers);
-  Bytes file = EncodeJpeg(spec);
+  JpegShape shape;
+  shape.markers = std::move(markers);
+  Bytes file = EncodeJpeg(shape);
   ReaderResult r = ReadWithReader(WriteScratch(name, file));
   EXPECT_EQ(r.rows, kOk);
   EXPECT_TRUE(r.samples == DecodeWithLibjpeg(file).samples) << "markers disturbed the image";
