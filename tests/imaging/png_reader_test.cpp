@@ -249,7 +249,7 @@ TEST(PngReaderTest, InterlacedImageIsHandedOutInAnyRowSteps) {
 
 // ---- PNGs written here ----
 
-struct PngSpec {
+struct PngShape {
   uint32_t width = 4, height = 3;
   int bit_depth = 8;
   int color_type = PNG_COLOR_TYPE_GRAY;
@@ -258,7 +258,7 @@ struct PngSpec {
   uint32_t pixels_per_metre = 0;
 };
 
-Bytes WritePng(const PngSpec& spec) {
+Bytes WritePng(const PngShape& shape) {
   Bytes out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -269,19 +269,19 @@ Bytes WritePng(const PngSpec& spec) {
         bytes->insert(bytes->end(), data, data + length);
       },
       nullptr);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.color_type,
+  png_set_IHDR(png, info, shape.width, shape.height, shape.bit_depth, shape.color_type,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.icc.empty()) {
-    png_set_iCCP(png, info, "test", PNG_COMPRESSION_TYPE_BASE, spec.icc.data(),
-                 static_cast<png_uint_32>(spec.icc.size()));
+  if (!shape.icc.empty()) {
+    png_set_iCCP(png, info, "test", PNG_COMPRESSION_TYPE_BASE, shape.icc.data(),
+                 static_cast<png_uint_32>(shape.icc.size()));
   }
-  if (spec.pixels_per_metre) {
-    png_set_pHYs(png, info, spec.pixels_per_metre, spec.pixels_per_metre, PNG_RESOLUTION_METER);
+  if (shape.pixels_per_metre) {
+    png_set_pHYs(png, info, shape.pixels_per_metre, shape.pixels_per_metre, PNG_RESOLUTION_METER);
   }
   png_write_info(png, info);
-  size_t row = spec.samples.size() / spec.height;
-  for (uint32_t y = 0; y < spec.height; ++y) {
-    png_write_row(png, spec.samples.data() + y * row);
+  size_t row = shape.samples.size() / shape.height;
+  for (uint32_t y = 0; y < shape.height; ++y) {
+    png_write_row(png, shape.samples.data() + y * row);
   }
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
@@ -289,25 +289,25 @@ Bytes WritePng(const PngSpec& spec) {
 }
 
 TEST(PngReaderTest, WhiteTwoBitGrayBecomesNoInk) {
-  PngSpec spec;
-  spec.bit_depth = 2;
-  spec.samples.assign(3, 0xFF);  // 4 pixels of value 3 per row
-  ReaderResult r = ReadWithReader(WriteScratch("white2.png", WritePng(spec)));
+  PngShape shape;
+  shape.bit_depth = 2;
+  shape.samples.assign(3, 0xFF);  // 4 pixels of value 3 per row
+  ReaderResult r = ReadWithReader(WriteScratch("white2.png", WritePng(shape)));
   ASSERT_EQ(r.rows, kOk);
   EXPECT_EQ(r.info.channels, 1u);
   EXPECT_EQ(r.samples, Bytes(12, 0));
 }
 
 TEST(PngReaderTest, EmbeddedProfileIsHandedOutUntilFinishReading) {
-  PngSpec spec;
-  spec.color_type = PNG_COLOR_TYPE_RGB;
-  spec.samples.assign(4 * 3 * 3, 0x80);
-  spec.icc = ReadBytes(SystemPath("/usr/share/color/icc/sRGB.icc"));
-  spec.pixels_per_metre = 3780;
-  ASSERT_FALSE(spec.icc.empty());
-  ReaderResult r = ReadWithReader(WriteScratch("icc.png", WritePng(spec)));
+  PngShape shape;
+  shape.color_type = PNG_COLOR_TYPE_RGB;
+  shape.samples.assign(4 * 3 * 3, 0x80);
+  shape.icc = ReadBytes(SystemPath("/usr/share/color/icc/sRGB.icc"));
+  shape.pixels_per_metre = 3780;
+  ASSERT_FALSE(shape.icc.empty());
+  ReaderResult r = ReadWithReader(WriteScratch("icc.png", WritePng(shape)));
   ASSERT_EQ(r.header, kOk);
-  EXPECT_TRUE(r.icc == spec.icc);
+  EXPECT_TRUE(r.icc == shape.icc);
   EXPECT_EQ(r.info.icc_size, 0u) << "FinishReading frees the profile and clears the info";
   EXPECT_EQ(r.info.icc_profile, nullptr);
   EXPECT_EQ(r.info.resolution_unit, kResolutionMetric);
