@@ -5,7 +5,8 @@
 # starting from its committed seed corpus (tests/fuzz/corpus/<target>). New
 # inputs go to build/fuzz/corpus/<target> (not committed); crashes, leaks,
 # timeouts and out-of-memory inputs to build/fuzz/findings/<target>, listed at
-# the end. Further arguments name the targets to run (default: all).
+# the end (a target is started again after a finding until its time is used).
+# Further arguments name the targets to run (default: all).
 # Exits non-zero when anything was found.
 #   tools/fuzz.sh [seconds] [target...]
 set -uo pipefail
@@ -38,17 +39,29 @@ main() {
     found=$build/findings/$t
     mkdir -p "$corpus" "$found"
     log=$build/logs/$t.log
+    : >"$log"
     touch "$log.start"
     start=$(date +%s)
     # A target may come with a dictionary of its format's words.
     local dict=()
     [ -f "$root/tests/fuzz/$t.dict" ] && dict=(-dict="$root/tests/fuzz/$t.dict")
-    # The writable corpus first: libFuzzer adds its new inputs to the first folder.
-    "$build/tests/fuzz/fuzz_$t" "$corpus" "$root/tests/fuzz/corpus/$t" "${dict[@]}" \
-      -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 \
-      -artifact_prefix="$found/" >"$log" 2>&1
+    # libFuzzer stops at a finding; the target is started again, with what it
+    # has learnt, until its time is used (at most 20 starts, so an input found
+    # at once does not spin).
+    local runs=0 left=$seconds starts=0
+    while [ "$left" -gt 0 ] && [ $starts -lt 20 ]; do
+      # The writable corpus first: libFuzzer adds its new inputs to the first folder.
+      "$build/tests/fuzz/fuzz_$t" "$corpus" "$root/tests/fuzz/corpus/$t" "${dict[@]}" \
+        -max_total_time="$left" -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="$found/" >"$log.run" 2>&1
+      cat "$log.run" >>"$log"
+      executed=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log.run" | tail -1)
+      runs=$(( runs + ${executed:-0} ))
+      left=$(( seconds - ($(date +%s) - start) ))
+      starts=$(( starts + 1 ))
+    done
+    rm -f "$log.run"
     took=$(( $(date +%s) - start ))
-    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     last=$(grep -E '^#[0-9]+.*cov: ' "$log" | tail -1)
     cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
     ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
