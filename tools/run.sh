@@ -47,7 +47,8 @@ program=$testbed/program
 mkdir -p "$program"
 cp -f "$build/win32/app/lumetra.exe" "$program/"
 cp -f "$root/data/EnglishLanguage" "$program/"
-exe=$(winepath -w "$program/lumetra.exe" 2>/dev/null)
+# Wine sees the Unix root as drive Z:.
+exe="Z:$(printf '%s' "$program/lumetra.exe" | tr / '\\')"
 
 peek() { wine "$testbed/lumetra-peek.exe" "$@" </dev/null 2>>"$testbed/lumetra.log"; }
 # Once per prefix, the 16-bit calibration becomes the first monitor's profile,
@@ -66,6 +67,9 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 fi
 
 # Headless: a private X server, the program on it, and a look from outside.
+# A Wine session left from setting up the prefix has no display: end it, so
+# that the session below starts its desktop on the private server.
+wineserver -k </dev/null >/dev/null 2>&1 || true
 display=$("$tools/xorg-headless.sh" start "$testbed/xorg")
 export DISPLAY=$display
 cleanup() {
