@@ -52,7 +52,7 @@ main() {
     while [ "$left" -gt 0 ] && [ $starts -lt 20 ]; do
       # The writable corpus first: libFuzzer adds its new inputs to the first folder.
       "$build/tests/fuzz/fuzz_$t" "$corpus" "$root/tests/fuzz/corpus/$t" "${dict[@]}" \
-        -max_total_time="$left" -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 \
+        -max_total_time="$left" -timeout=25 -rss_limit_mb=2048 -malloc_limit_mb=1024 -print_final_stats=1 \
         -artifact_prefix="$found/" >"$log.run" 2>&1
       cat "$log.run" >>"$log"
       executed=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log.run" | tail -1)
