@@ -15,8 +15,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
 
-// A single allocation above 1 GiB (tools/fuzz.sh reports those as findings)
-// fails here, as it would in a 32-bit process, so an input kept for asking too
+// A single allocation above 1 GiB fails, as it would in the 32-bit program
+// (tools/fuzz.sh runs libFuzzer the same way), so an input kept for asking too
 // much replays the out-of-memory path instead of stopping the run.
 extern "C" const char* __asan_default_options() {
   return "allocator_may_return_null=1:max_allocation_size_mb=1024";
