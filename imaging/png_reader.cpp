@@ -16,6 +16,8 @@ namespace {
 
 // The buffer of a whole interlaced image is capped as pixel images are.
 constexpr size_t kMaxRowBuffer = size_t{1} << 30;
+// The most any one chunk may make libpng allocate: ICC profiles are far smaller.
+constexpr png_alloc_size_t kPngChunkLimit = png_alloc_size_t{64} << 20;
 // The resolution unit reported when the file gives no physical one.
 constexpr int32_t kResolutionUnknown = 666;
 
@@ -82,6 +84,13 @@ Status CreateDecoder(PngDecoder* d, TFile* file) {
   if (d->info) d->end_info = png_create_info_struct(d->png);
   if (!d->end_info) return kOutOfMemory;
   png_set_read_fn(d->png, file, ReadFromFile);
+  // Ancillary chunks this reader does not use are skipped unread: libpng
+  // would otherwise allocate whatever length a damaged chunk declares. The
+  // ones it keeps (tRNS, iCCP, pHYs) are bounded like every chunk.
+  static const png_byte kSkipped[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iTXt\0oFFs\0pCAL\0sCAL\0"
+                                     "sBIT\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+  png_set_keep_unknown_chunks(d->png, PNG_HANDLE_CHUNK_NEVER, kSkipped, sizeof(kSkipped) / 5);
+  png_set_chunk_malloc_max(d->png, kPngChunkLimit);
   return kOk;
 }
 

@@ -313,6 +313,10 @@ Status CheckTiffImageSupported(const TiffImage& image) {
   if (image.bits_per_sample != 8 && image.bits_per_sample != 16) return kUnsupportedBitDepth;
   if (image.width == 0 || image.height == 0) return kUnsupportedImageData;
   if (image.samples_per_pixel < ChannelCountOf(image.color_space)) return kUnsupportedImageData;
+  // SamplesPerPixel is a SHORT (TIFF 6.0 section 8) and a pixel image holds at
+  // most 255 extra channels: a larger count is damage, not a picture, and must
+  // not size the pixel buffers.
+  if (image.samples_per_pixel > kTiffMaxSamplesPerPixel) return kUnsupportedImageData;
   // Separate planes store each channel's strips apart (TIFF 6.0 section 8).
   if (image.planar_configuration != 1 && image.samples_per_pixel > 1) return kUnsupportedImageData;
   return kOk;

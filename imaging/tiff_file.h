@@ -60,6 +60,8 @@ enum : uint32_t {
   kTiffPackBits = 32773,
 };
 
+constexpr uint32_t kTiffMaxSamplesPerPixel = 255;
+
 // Bytes of one value of a field type; 1 for types TIFF 6.0 does not define.
 size_t TiffTypeSize(uint16_t type);
 

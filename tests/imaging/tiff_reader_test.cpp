@@ -173,6 +173,8 @@ TEST(TiffSupport, RequiredTagsAndRefusedKinds) {
   EXPECT_EQ(LoadTiff(image().Short(258, {1})).status, kUnsupportedBitDepth);
   EXPECT_EQ(LoadTiff(image().Short(258, {32})).status, kUnsupportedBitDepth);
   EXPECT_EQ(LoadTiff(image().Short(262, {2})).status, kUnsupportedImageData) << "RGB of one sample";
+  EXPECT_EQ(LoadTiff(image().Long(277, {0x838253F0})).status, kUnsupportedImageData)
+      << "a sample count no pixel can have";
   EXPECT_EQ(LoadTiff(TiffFixture(false, 1, 1, 3, 2).Short(284, {2}).Strips({{1}, {2}, {3}})).status,
             kUnsupportedImageData)
       << "separate planes";
