@@ -127,13 +127,10 @@ TEST(BitmapReader, FollowsTheReaderProtocol) {
   fields.y_pixels_per_metre = 2835;
   std::string path = WriteFixture("bmp_reader", "protocol.bmp", MakeBmp(fields, PatternRgb(3, 2)));
 
-  TImageReader* made = nullptr;
-  ASSERT_EQ(CreateReader(kFileTypeBmp, &made), kOk);
-  std::unique_ptr<TImageReader, void (*)(TImageReader*)> reader(made, [](TImageReader* r) { r->Release(); });
-  SpecialPloFile file;
-  file.SetName(path.c_str());
-  ASSERT_EQ(file.SetBuffer(nullptr, kReaderBufferSize), kOk);
-  ASSERT_EQ(file.Open(kFileModeRead), kOk);
+  testing::ReaderOnFile on(kFileTypeBmp, path);
+  ASSERT_TRUE(on.ok());
+  TImageReader* reader = on.reader.get();
+  SpecialPloFile& file = on.file;
 
   ImageFormat format = {};
   ASSERT_EQ(reader->Open(&file, &format), kOk);

@@ -13,10 +13,12 @@
 #include <gtest/gtest.h>
 
 #include "framework/support/buffered_file.h"
+#include "framework/support/file_types.h"
 #include "framework/support/status.h"
 #include "imaging/image_reader.h"
 #include "imaging/jpeg_reader.h"
 #include "tests/testing/paths.h"
+#include "tests/testing/pixel_images.h"
 
 namespace lumetra {
 namespace {
@@ -152,12 +154,10 @@ struct ReaderResult {
 
 ReaderResult ReadWithReader(const std::string& path) {
   ReaderResult r;
-  TImageReader* reader = nullptr;
-  EXPECT_EQ(CreateReader(2, &reader), kOk);
-  SpecialPloFile file;
-  file.SetName(path.c_str());
-  file.SetBuffer(nullptr, kReaderBufferSize);
-  EXPECT_EQ(file.Open(kFileModeRead), kOk);
+  testing::ReaderOnFile on(kFileTypeJpeg, path);
+  EXPECT_TRUE(on.ok());
+  TImageReader* reader = on.reader.get();
+  SpecialPloFile& file = on.file;
   reader->SetMessageSink(
       [](void* context, const char* text) {
         static_cast<std::vector<std::string>*>(context)->push_back(text);
@@ -178,7 +178,6 @@ ReaderResult ReadWithReader(const std::string& path) {
   }
   file.Close();
   reader->Close();
-  reader->Release();
   return r;
 }
 

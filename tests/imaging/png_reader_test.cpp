@@ -18,9 +18,11 @@
 #include <gtest/gtest.h>
 
 #include "framework/support/buffered_file.h"
+#include "framework/support/file_types.h"
 #include "framework/support/status.h"
 #include "imaging/image_reader.h"
 #include "tests/testing/paths.h"
+#include "tests/testing/pixel_images.h"
 
 namespace lumetra {
 namespace {
@@ -137,12 +139,10 @@ struct ReaderResult {
 // Reads like LoadImageWithReader, `rows_per_call` rows at a time.
 ReaderResult ReadWithReader(const std::string& path, uint32_t rows_per_call = 1) {
   ReaderResult r;
-  TImageReader* reader = nullptr;
-  EXPECT_EQ(CreateReader(15, &reader), kOk);
-  SpecialPloFile file;
-  file.SetName(path.c_str());
-  file.SetBuffer(nullptr, kReaderBufferSize);
-  EXPECT_EQ(file.Open(kFileModeRead), kOk);
+  testing::ReaderOnFile on(kFileTypePng, path);
+  EXPECT_TRUE(on.ok());
+  TImageReader* reader = on.reader.get();
+  SpecialPloFile& file = on.file;
   reader->SetMessageSink(
       [](void* context, const char* text) {
         static_cast<std::vector<std::string>*>(context)->push_back(text);
@@ -164,7 +164,6 @@ ReaderResult ReadWithReader(const std::string& path, uint32_t rows_per_call = 1)
   }
   file.Close();
   reader->Close();
-  reader->Release();
   return r;
 }
 

@@ -126,13 +126,10 @@ TEST(ScitexCTReader, ResolutionIsPixelsOverTheSizeInUnits) {
   fields.height_units = "0";
   std::string path = WriteFixture("scitex_reader", "resolution.ct", MakeScitexCt(fields, 1000, 1, {}));
 
-  TImageReader* made = nullptr;
-  ASSERT_EQ(CreateReader(kFileTypeScitexCt, &made), kOk);
-  std::unique_ptr<TImageReader, void (*)(TImageReader*)> reader(made, [](TImageReader* r) { r->Release(); });
-  SpecialPloFile file;
-  file.SetName(path.c_str());
-  ASSERT_EQ(file.SetBuffer(nullptr, kReaderBufferSize), kOk);
-  ASSERT_EQ(file.Open(kFileModeRead), kOk);
+  testing::ReaderOnFile on(kFileTypeScitexCt, path);
+  ASSERT_TRUE(on.ok());
+  TImageReader* reader = on.reader.get();
+  SpecialPloFile& file = on.file;
   ImageFormat format = {};
   ASSERT_EQ(reader->Open(&file, &format), kOk);
   EXPECT_EQ(format.kind, kImageFormatScitexCt);

@@ -9,6 +9,7 @@
 #include "framework/support/file_types.h"
 #include "imaging/tiff_reader.h"
 #include "tests/imaging/tiff_fixture.h"
+#include "tests/testing/pixel_images.h"
 
 namespace lumetra {
 namespace {
@@ -257,14 +258,12 @@ TEST(TiffReader, DeliversRowsTheIccProfileAndTheListedTags) {
   fixture.Short(259, {5}).Long(278, {2}).Strips({LzwEncode(Ramp(8)), LzwEncode({100, 101, 102, 103})})
       .Bytes(34675, 7, icc).Bytes(270, 2, {'h', 'i', 0}).Bytes(33723, 7, {1, 2, 3, 4, 5})
       .Rational(282, 300, 1).Rational(283, 1181, 10).Short(296, {3});
-  SpecialPloFile file;
   std::string path = fixture.Write("reader.tif");
-  file.SetName(path.c_str());
-  ASSERT_EQ(file.Open(kFileModeRead), kOk);
-  TImageReader* reader = nullptr;
-  ASSERT_EQ(CreateReader(kFileTypeTiff, &reader), kOk);
+  testing::ReaderOnFile on(kFileTypeTiff, path);
+  ASSERT_TRUE(on.ok());
+  TImageReader* reader = on.reader.get();
   ImageFormat format = {};
-  ASSERT_EQ(reader->Open(&file, &format), kOk);
+  ASSERT_EQ(reader->Open(&on.file, &format), kOk);
   EXPECT_EQ(format.kind, kImageFormatTiff);
   ImageInfo info = {};
   ASSERT_EQ(reader->ReadHeader(&info), kOk);
@@ -292,8 +291,6 @@ TEST(TiffReader, DeliversRowsTheIccProfileAndTheListedTags) {
   EXPECT_EQ(reader->FinishReading(), kOk);
   EXPECT_EQ(info.icc_profile, nullptr);
   EXPECT_EQ(reader->Close(), kOk);
-  reader->Release();
-  file.Close();
 
   PixelImage* image = nullptr;
   Status status = LoadImageWithReader(&image, path.c_str(), kFileTypeTiff, nullptr, nullptr);

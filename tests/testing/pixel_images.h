@@ -1,5 +1,5 @@
 // Pixel images in tests: ownership, their samples as bytes, images made from
-// given samples, and image files loaded through the reader protocol.
+// given samples, and image files loaded or read through the reader protocol.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/support/buffered_file.h"
 #include "imaging/image_reader.h"
 #include "tests/testing/icc_builder.h"
 #include "tests/testing/paths.h"
@@ -55,5 +56,29 @@ inline Status LoadImage(const std::string& path, ImagePtr* image) {
   image->reset(raw);
   return status;
 }
+
+struct ReleaseReader {
+  void operator()(TImageReader* reader) const { reader->Release(); }
+};
+using ReaderPtr = std::unique_ptr<TImageReader, ReleaseReader>;
+
+// The reader of a file type over the file opened as LoadImageFile opens it.
+// The reader goes before the file it reads.
+struct ReaderOnFile {
+  ReaderOnFile(int32_t file_type, const std::string& path) {
+    TImageReader* made = nullptr;
+    created = CreateReader(file_type, &made);
+    reader.reset(made);
+    file.SetName(path.c_str());
+    file.SetBuffer(nullptr, kReaderBufferSize);
+    opened = file.Open(kFileModeRead);
+  }
+  bool ok() const { return created == kOk && opened == kOk; }
+
+  SpecialPloFile file;
+  ReaderPtr reader;
+  Status created = kOk;
+  Status opened = kOk;
+};
 
 }  // namespace lumetra::testing
