@@ -43,7 +43,7 @@ constexpr Golden kGolden[] = {
 };
 
 TEST(BitmapReader, RealFilesDecodeAsTheReferenceDecoderDoes) {
-  const std::string dir = std::string(LUMETRA_SOURCE_DIR) + "/build/deps/work/libjpeg-turbo-2.1.5/testimages/";
+  const std::string dir = testing::DependencySource("libjpeg-turbo-2.1.5/testimages/");
   if (!testing::UnixFileExists(dir + kGolden[0].file)) GTEST_SKIP() << "no test images in " << dir;
   for (const Golden& g : kGolden) {
     ImagePtr image;

@@ -27,7 +27,7 @@ using Bytes = std::vector<uint8_t>;
 using testing::SystemPath;
 
 std::string TestImage(const std::string& name) {
-  return SystemPath("/work/main/build/deps/work/libjpeg-turbo-2.1.5/testimages/" + name);
+  return SystemPath(testing::DependencySource("libjpeg-turbo-2.1.5/testimages/" + name));
 }
 
 Bytes ReadBytes(const std::string& path) {

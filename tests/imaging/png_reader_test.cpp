@@ -30,7 +30,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using testing::SystemPath;
 
-const std::string kLibpng = "/work/main/build/deps/work/libpng1.6-1.6.39/contrib/";
+const std::string kLibpng = testing::DependencySource("libpng1.6-1.6.39/contrib/");
 
 Bytes ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

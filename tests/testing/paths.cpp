@@ -17,6 +17,10 @@ std::string BinaryPath(const std::string& relative) {
   return SystemPath(std::string(LUMETRA_BINARY_DIR) + "/" + relative);
 }
 
+std::string DependencySource(const std::string& relative) {
+  return std::string(LUMETRA_DEPS_WORK_DIR) + "/" + relative;
+}
+
 bool UnixFileExists(const std::string& unix_path) {
   struct stat st;
   return stat(SystemPath(unix_path).c_str(), &st) == 0;

@@ -17,6 +17,10 @@ std::string BinaryPath(const std::string& relative);
 // or left for the next run to overwrite.
 std::string ScratchDir(const std::string& name);
 
+// A file of the Debian source packages the dependency build unpacked (libjpeg-turbo,
+// libpng, tiff), by its path inside them: the Unix path.
+std::string DependencySource(const std::string& relative);
+
 bool UnixFileExists(const std::string& unix_path);
 
 }  // namespace lumetra::testing

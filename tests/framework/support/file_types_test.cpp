@@ -31,8 +31,8 @@ int32_t Detect(const std::string& path) {
 }
 
 TEST(DetectFileTypeTest, RealFilesOfEachFormat) {
-  const std::string jpeg = "/work/main/build/deps/work/libjpeg-turbo-2.1.5/testimages/";
-  const std::string png = "/work/main/build/deps/work/libpng1.6-1.6.39/contrib/pngsuite/";
+  const std::string jpeg = testing::DependencySource("libjpeg-turbo-2.1.5/testimages/");
+  const std::string png = testing::DependencySource("libpng1.6-1.6.39/contrib/pngsuite/");
   const struct {
     std::string unix_path;
     int32_t type;

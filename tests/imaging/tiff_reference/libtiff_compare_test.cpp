@@ -18,7 +18,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 const std::string kTestImages =
-    std::string(LUMETRA_SOURCE_DIR) + "/build/deps/work/tiff-4.5.0/test/images/";
+    testing::DependencySource("tiff-4.5.0/test/images/");
 
 class QuietLibtiff : public ::testing::Test {
  protected:
