@@ -56,10 +56,14 @@ Section "Screen"
   EndSubSection
 EndSection
 CONF
+  # Test beds of several build trees may start at once: pick a display
+  # number under one lock, so that no two of them take the same server.
+  exec 9>/tmp/.lumetra-xorg.lock
+  flock 9
   for n in $(seq 40 99); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
     setsid Xorg ":$n" -config "$dir/xorg.conf" -noreset -nolisten tcp \
-      -logfile "$dir/xorg.log" </dev/null >/dev/null 2>&1 &
+      -logfile "$dir/xorg.log" </dev/null >/dev/null 2>&1 9>&- &
     echo $! >"$dir/xorg.pid"
     for _ in $(seq 1 100); do
       if xdpyinfo -display ":$n" >/dev/null 2>&1; then
