@@ -77,6 +77,12 @@ const Entry* FindNamed(const SettingsTree* tree, const char* name) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// The two's-complement reading of 32 bits.
+int32_t ToSigned32(uint32_t bits) {
+  return bits <= static_cast<uint32_t>(INT32_MAX) ? static_cast<int32_t>(bits)
+                                                  : -static_cast<int32_t>(~bits) - 1;
+}
+
 }  // namespace
 
 SettingsTree* CreateTree() {
@@ -275,16 +281,14 @@ bool ParseInteger(const char* text, int32_t* result) {
   if (*p == '+' || *p == '-') ++p;
   if (*p < '0' || *p > '9') return false;
 
-  // The magnitude may reach 2^31 only for a negative number.
-  const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
-  int64_t magnitude = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    magnitude = magnitude * 10 + (*p - '0');
-    if (magnitude > limit) return false;
-  }
+  // Unsigned arithmetic wraps, so any number of digits gives the value
+  // modulo 2^32 without overflow.
+  uint32_t value = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) value = value * 10u + static_cast<uint32_t>(*p - '0');
   while (IsBlank(*p)) ++p;
   if (*p != '\0') return false;
-  if (result) *result = static_cast<int32_t>(negative ? -magnitude : magnitude);
+  if (negative) value = 0u - value;
+  if (result) *result = ToSigned32(value);
   return true;
 }
 

@@ -98,7 +98,7 @@ Status ForEachEntry(const SettingsTree* tree, EntryVisitor visit, void* context)
 
 // Optional blanks (space, tab, line feed, carriage return), one optional sign,
 // decimal digits, optional blanks, nothing else. A value outside 32 bits is
-// refused.
+// still a number, taken modulo 2^32.
 bool ParseInteger(const char* text, int32_t* result);
 
 // The settings text format.

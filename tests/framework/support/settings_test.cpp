@@ -83,9 +83,35 @@ TEST(ParseInteger, AcceptsOneSignedIntegerBetweenBlanks) {
   EXPECT_EQ(n, -7);
   EXPECT_TRUE(ParseInteger("-2147483648", &n));
   EXPECT_EQ(n, INT32_MIN);
-  for (const char* bad : {"", " ", "+", "-", "1 2", "12a", "--1", "0x10", "2147483648"}) {
+  for (const char* bad : {"", " ", "+", "-", "1 2", "12a", "--1", "0x10"}) {
     EXPECT_FALSE(ParseInteger(bad, &n)) << '"' << bad << '"';
   }
+}
+
+TEST(ParseInteger, NumbersBeyondThirtyTwoBitsWrapAround) {
+  // Digits beyond 32 bits still make a number; it is taken modulo 2^32.
+  const struct {
+    const char* text;
+    int32_t number;
+  } cases[] = {
+      {"2147483648", INT32_MIN},
+      {"4294967295", -1},
+      {"4294967296", 0},
+      {"-2147483649", INT32_MAX},
+      {"-4294967297", -1},
+      {"18446744073709551617", 1},  // 2^64 + 1
+      {"000000000000000000000000000012", 12},
+  };
+  for (const auto& c : cases) {
+    int32_t n = 7;
+    EXPECT_TRUE(ParseInteger(c.text, &n)) << c.text << " is a number";
+    EXPECT_EQ(n, c.number) << c.text << " taken modulo 2^32";
+  }
+
+  TreeOwner t;
+  ASSERT_EQ(Parse(t.tree, "big = 2147483648\n"), kOk);
+  EXPECT_EQ(EntryType(t.tree, "big"), kNumberEntry) << "a long number stays a number, not a text";
+  EXPECT_EQ(GetNumber(t.tree, "big", 0), INT32_MIN);
 }
 
 TEST(SettingsParser, StoresNumbersTextsFlagsAndSubtrees) {
