@@ -83,6 +83,16 @@ int32_t ToSigned32(uint32_t bits) {
                                                   : -static_cast<int32_t>(~bits) - 1;
 }
 
+// True when `inner` is `outer` itself or a tree anywhere below it.
+bool Holds(const SettingsTree* outer, const SettingsTree* inner) {
+  if (outer == inner) return true;
+  for (int32_t i = 0; i < outer->count; ++i) {
+    const Entry& entry = outer->entries[i];
+    if (entry.type == kSubtreeEntry && Holds(entry.subtree, inner)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 SettingsTree* CreateTree() {
@@ -168,6 +178,17 @@ Status SetEntry(SettingsTree* tree, const char* name, SettingType type, SettingV
   if (type < kTextEntry || type > kSubtreeEntry) return kBadArgument;
   if (type == kTextEntry && !value.text) return kBadArgument;
   if (type == kSubtreeEntry && !value.subtree) return kBadArgument;
+  // A tree that held itself would be freed twice; so would a subtree stored in
+  // the place of the subtree that holds it, which the replacement frees.
+  if (type == kSubtreeEntry && Holds(value.subtree, tree)) return kBadArgument;
+  const int32_t existing = FindEntry(tree, name);
+  if (type == kSubtreeEntry && existing >= 0) {
+    const Entry& old = tree->entries[existing];
+    if (old.type == kSubtreeEntry && old.subtree != value.subtree &&
+        Holds(old.subtree, value.subtree)) {
+      return kBadArgument;
+    }
+  }
 
   // Copies first, so that a failure changes nothing and a text may be
   // replaced by (a part of) itself.
@@ -178,9 +199,8 @@ Status SetEntry(SettingsTree* tree, const char* name, SettingType type, SettingV
   }
 
   Entry* entry;
-  int32_t index = FindEntry(tree, name);
-  if (index >= 0) {
-    entry = &tree->entries[index];
+  if (existing >= 0) {
+    entry = &tree->entries[existing];
     bool same_subtree = entry->type == kSubtreeEntry && type == kSubtreeEntry &&
                         entry->subtree == value.subtree;
     // The entry owns its subtree: one that is no longer stored would leak.

@@ -73,7 +73,9 @@ bool HasEntry(const SettingsTree* tree, const char* name);
 // Stores a copy of the name and, for a text, of the text. An existing entry of
 // the name is rewritten in its place; the text or subtree it held is freed
 // (unless the same subtree is stored again). 20003 for a null tree, name, text
-// or subtree or an unknown type; 21002 when memory is short (nothing changes).
+// or subtree or an unknown type, and for a subtree that holds `tree` or lies
+// inside the subtree it would replace (nothing changes); 21002 when memory is
+// short (nothing changes).
 Status SetEntry(SettingsTree* tree, const char* name, SettingType type, SettingValue value);
 Status SetText(SettingsTree* tree, const char* name, const char* text);
 Status SetFlag(SettingsTree* tree, const char* name, bool flag);

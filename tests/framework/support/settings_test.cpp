@@ -42,6 +42,38 @@ TEST(SettingsTree, SettingANameAgainRewritesItInPlace) {
   EXPECT_EQ(GetSubtree(t.tree, "sub"), nullptr);
 }
 
+TEST(SettingsTree, ASubtreeIsNeverStoredWhereItWouldBeFreedOrHoldItself) {
+  TreeOwner t;
+  SettingsTree* outer = GetOrCreateSubtree(t.tree, "outer");
+  SettingsTree* inner = GetOrCreateSubtree(outer, "inner");
+  SettingsTree* deepest = GetOrCreateSubtree(inner, "deepest");
+  ASSERT_NE(deepest, nullptr);
+  ASSERT_EQ(SetNumber(deepest, "n", 4), kOk);
+
+  // Replacing "outer" frees the old subtree with everything below it.
+  EXPECT_EQ(SetEntry(t.tree, "outer", kSubtreeEntry, SubtreeValue(inner)), kBadArgument)
+      << "a descendant of the replaced subtree would be freed with it";
+  EXPECT_EQ(SetEntry(t.tree, "outer", kSubtreeEntry, SubtreeValue(deepest)), kBadArgument);
+  EXPECT_EQ(GetSubtree(t.tree, "outer"), outer) << "a refused replacement changes nothing";
+  EXPECT_EQ(GetNumber(deepest, "n", 0), 4);
+
+  EXPECT_EQ(SetEntry(inner, "loop", kSubtreeEntry, SubtreeValue(outer)), kBadArgument)
+      << "a tree cannot hold one of its ancestors";
+  EXPECT_EQ(SetEntry(outer, "self", kSubtreeEntry, SubtreeValue(outer)), kBadArgument)
+      << "nor itself";
+  EXPECT_FALSE(HasEntry(inner, "loop"));
+  EXPECT_FALSE(HasEntry(outer, "self"));
+
+  // A subtree from outside replaces the old one, which is freed.
+  SettingsTree* fresh = CreateTree();
+  ASSERT_NE(fresh, nullptr);
+  ASSERT_EQ(SetEntry(t.tree, "outer", kSubtreeEntry, SubtreeValue(fresh)), kOk);
+  EXPECT_EQ(GetSubtree(t.tree, "outer"), fresh);
+  EXPECT_EQ(SetEntry(t.tree, "outer", kSubtreeEntry, SubtreeValue(fresh)), kOk)
+      << "the same subtree stored again stays";
+  EXPECT_EQ(GetSubtree(t.tree, "outer"), fresh);
+}
+
 TEST(SettingsTree, SlotsGrowByTwentyAtATime) {
   TreeOwner t;
   EXPECT_EQ(EntryCapacity(t.tree), 20);
