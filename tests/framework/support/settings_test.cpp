@@ -249,6 +249,22 @@ TEST(SettingsParser, SubtreesNestAndExtendAndTheTopLevelBraceEndsTheParse) {
   EXPECT_EQ(EntryCount(t.tree), 1);
   EXPECT_FALSE(HasEntry(t.tree, "ignored"));
 
+  // Only an unquoted "}" closes a level; in quotes it is a key like any other.
+  TreeOwner quoted;
+  ASSERT_EQ(Parse(quoted.tree,
+                  "s = {\n"
+                  "  \"}\" = 1\n"
+                  "  after = 2\n"
+                  "}\n"
+                  "\"}\" = 3\n"
+                  "top = 4\n"),
+            kOk);
+  SettingsTree* s = GetSubtree(quoted.tree, "s");
+  EXPECT_EQ(GetNumber(s, "}", 0), 1) << "a quoted } is a key";
+  EXPECT_EQ(GetNumber(s, "after", 0), 2) << "the level goes on after a quoted }";
+  EXPECT_EQ(GetNumber(quoted.tree, "}", 0), 3);
+  EXPECT_EQ(GetNumber(quoted.tree, "top", 0), 4) << "a quoted } at the top does not end the parse";
+
   // A subtree cut off by the end of the data keeps what it read.
   TreeOwner cut;
   ASSERT_EQ(Parse(cut.tree, "s = {\n a = 1\n"), kOk);
