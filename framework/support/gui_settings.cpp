@@ -72,12 +72,28 @@ const char* ResolveText(const SettingsTree* settings, const SettingsTree* holder
   return GetText(holder, key, fallback);
 }
 
-int32_t ResolveNumber(const SettingsTree* settings, const SettingsTree* holder, const char* key,
-                      int32_t fallback) {
-  if (const char* constant = ConstantName(settings, holder, key)) {
-    return GetNumber(settings, constant, fallback);
+// The entry's number, if it has one: a flag, a number, or a text that is wholly
+// an integer.
+bool NumberOf(const SettingsTree* tree, const char* key, int32_t* value) {
+  switch (EntryType(tree, key)) {
+    case kFlagEntry:
+    case kNumberEntry:
+      *value = GetNumber(tree, key, 0);
+      return true;
+    case kTextEntry:
+      return ParseInteger(GetText(tree, key, ""), value);
+    default:
+      return false;
   }
-  return GetNumber(holder, key, fallback);
+}
+
+// As NumberOf, through a named constant where the entry names one.
+bool ResolveNumber(const SettingsTree* settings, const SettingsTree* holder, const char* key,
+                   int32_t* value) {
+  if (const char* constant = ConstantName(settings, holder, key)) {
+    return NumberOf(settings, constant, value);
+  }
+  return NumberOf(holder, key, value);
 }
 
 bool ResolveColor(const SettingsTree* settings, const SettingsTree* holder, const char* key,
@@ -104,14 +120,15 @@ struct Context {
   Scale vertical;
 };
 
-// One edge and the extent from it. A value given in the settings is in
-// units; one not given keeps the control's present pixels.
-void Place(const Scale& scale, bool has_start, int64_t start, bool has_extent, int64_t extent,
+// One edge and the extent from it. A value the settings give is in units; one
+// they do not give (absent, or no number) keeps the control's present pixels:
+// scaling a pixel value by the units would move or stretch the control.
+void Place(const Scale& scale, bool has_start, int32_t start, bool has_extent, int32_t extent,
            int16_t present_start, int16_t present_end, int16_t* new_start, int16_t* new_end) {
   int64_t first = has_start ? scale(start) : present_start;
   int64_t second;
   if (has_start && has_extent) {
-    second = scale(start + extent);
+    second = scale(int64_t{start} + extent);
   } else {
     second = first + (has_extent ? scale(extent) : int64_t{present_end} - present_start);
   }
@@ -120,16 +137,21 @@ void Place(const Scale& scale, bool has_start, int64_t start, bool has_extent, i
 }
 
 void ApplyToControl(const Context& c, const SettingsTree* control, int16_t item) {
-  const bool has_x = HasEntry(control, "x"), has_y = HasEntry(control, "y");
-  const bool has_w = HasEntry(control, "w"), has_h = HasEntry(control, "h");
-  if (has_x || has_y || has_w || has_h) {
+  if (HasEntry(control, "x") || HasEntry(control, "y") || HasEntry(control, "w") ||
+      HasEntry(control, "h")) {
     ShortRect present{};
     c.dialog->GetItemBounds(item, &present);
     ShortRect bounds = present;
-    Place(c.horizontal, has_x, ResolveNumber(c.settings, control, "x", present.left), has_w,
-          GetNumber(control, "w", 0), present.left, present.right, &bounds.left, &bounds.right);
-    Place(c.vertical, has_y, ResolveNumber(c.settings, control, "y", present.top), has_h,
-          GetNumber(control, "h", 0), present.top, present.bottom, &bounds.top, &bounds.bottom);
+    int32_t x = 0, y = 0, w = 0, h = 0;
+    // x and y may name constants; w and h are read as they stand.
+    const bool has_x = ResolveNumber(c.settings, control, "x", &x);
+    const bool has_y = ResolveNumber(c.settings, control, "y", &y);
+    const bool has_w = NumberOf(control, "w", &w);
+    const bool has_h = NumberOf(control, "h", &h);
+    Place(c.horizontal, has_x, x, has_w, w, present.left, present.right, &bounds.left,
+          &bounds.right);
+    Place(c.vertical, has_y, y, has_h, h, present.top, present.bottom, &bounds.top,
+          &bounds.bottom);
     c.dialog->SetItemBounds(item, bounds);
   }
   Color3 color;

@@ -48,7 +48,8 @@ Status ApplyGuiSettings(GuiSettingsTarget* dialog, int32_t dialog_number);
 //   section:    unitx, unity, bgcolor ("r g b"), bgimage, and control lists
 //               such as "1-5,7" = { x y w h bgcolor fgcolor }
 // Positions and sizes are in units of base / unit (pixels where no unit is set);
-// a value that is not given keeps the control's present one.
+// a value that is not given, or is no number, keeps the control's present
+// pixels.
 Status ApplyGuiSettingsFrom(const SettingsTree* settings, GuiSettingsTarget* dialog,
                             int32_t dialog_number);
 

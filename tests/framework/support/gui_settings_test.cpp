@@ -103,6 +103,30 @@ TEST(GuiSettings, PositionsAreScaledByTheDialogUnits) {
   EXPECT_EQ(pixels.Bounds(1).top, 6) << "unity comes from the top level";
 }
 
+TEST(GuiSettings, AValueThatIsNoNumberKeepsThePresentPixels) {
+  Settings s(
+      "unitx = 4\n"
+      "unity = 8\n"
+      "wide = 30\n"
+      "1 = {\n"
+      "  1 = { w = \"wide\" }\n"
+      "  2 = { x = 10  w = broad }\n"
+      "  3 = { y = 3  h = \"tall\" }\n"
+      "  4 = { x = nowhere }\n"
+      "  5 = { w = wide }\n"
+      "}\n");
+  FakeDialog dialog;
+  ApplyGuiSettingsFrom(s.tree, &dialog, 1);
+  // Items stand at (5, 5) to (15, 15); two pixels a unit either way.
+  EXPECT_EQ(dialog.Bounds(1), (ShortRect{5, 5, 15, 15})) << "a text w keeps the present width";
+  EXPECT_EQ(dialog.Bounds(2), (ShortRect{5, 20, 15, 30}))
+      << "the present width is kept in pixels beside a scaled x";
+  EXPECT_EQ(dialog.Bounds(3), (ShortRect{6, 5, 16, 15})) << "likewise the height beside y";
+  EXPECT_EQ(dialog.Bounds(4), (ShortRect{5, 5, 15, 15}))
+      << "an x that is no number and names no constant keeps the present pixels";
+  EXPECT_EQ(dialog.Bounds(5), (ShortRect{5, 5, 15, 15})) << "w names no constants";
+}
+
 TEST(GuiSettings, WithoutUnitsValuesArePixels) {
   Settings s("3 = {\n 1 = { x = 10 }\n}\n");
   FakeDialog dialog;
