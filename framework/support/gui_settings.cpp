@@ -155,7 +155,8 @@ void ApplyToControl(const Context& c, const SettingsTree* control, int16_t item)
     c.dialog->SetItemBounds(item, bounds);
   }
   Color3 color;
-  if (HasEntry(control, "bgcolor") &&
+  // The dialog's background colour table has no entries past kGuiItemLimit.
+  if (item < kGuiItemLimit && HasEntry(control, "bgcolor") &&
       ResolveColor(c.settings, control, "bgcolor", kWhite, &color)) {
     c.dialog->SetItemBackgroundColor(item, color);
   }
@@ -166,8 +167,8 @@ void ApplyToControl(const Context& c, const SettingsTree* control, int16_t item)
 }
 
 // A name such as "1-5,7": items and ranges of item numbers, each 1 or more.
-// Anything else stops at its first item; numbers past the item tables are
-// passed over.
+// Anything else stops at its first item; numbers past the 16-bit item ids
+// name no item.
 void ApplyControlList(const Context& c, const char* list, const SettingsTree* control) {
   for (const char* item = list;;) {
     const char* comma = std::strchr(item, ',');
@@ -178,7 +179,7 @@ void ApplyControlList(const Context& c, const char* list, const SettingsTree* co
     int32_t first = ReadInteger(item, nullptr);
     int32_t last = dash ? ReadInteger(dash + 1, nullptr) : first;
     if (first < 1 || last < 1) return;
-    for (int32_t n = first; n <= last && n < kGuiItemLimit; ++n) {
+    for (int32_t n = first; n <= last && n <= std::numeric_limits<int16_t>::max(); ++n) {
       ApplyToControl(c, control, static_cast<int16_t>(n));
     }
     if (!comma) return;

@@ -22,7 +22,7 @@ class GuiSettingsTarget {
   // An item's rectangle in client coordinates, in pixels.
   virtual void GetItemBounds(int16_t item, ShortRect* bounds) = 0;
   virtual void SetItemBounds(int16_t item, const ShortRect& bounds) = 0;
-  // The per-item background colour table (items below kGuiItemLimit).
+  // The per-item background colour table; asked only for items below kGuiItemLimit.
   virtual void SetItemBackgroundColor(int16_t item, Color3 color) = 0;
   virtual void SetItemTextColor(int16_t item, Color3 color) = 0;
   // As GetDialogBaseUnits: horizontal in the low 16 bits, vertical in the high.
@@ -34,7 +34,7 @@ class GuiSettingsTarget {
 
 constexpr char kGuiSettingsFile[] = "GUISettings.txt";
 constexpr int16_t kBackgroundPictureItem = 99;
-constexpr int32_t kGuiItemLimit = 100;  // items 0..99 have table entries; others are passed over
+constexpr int32_t kGuiItemLimit = 100;  // items 0..99 have background colour table entries
 
 // Applies the section of the dialog's number from the process-wide GUI
 // settings, read from "GUISettings.txt" in the current directory on first use

@@ -66,15 +66,32 @@ TEST(GuiSettings, ControlListsNameItemsAndRanges) {
       "  unitx = 0\n"
       "  2,4-5 = { x = 1 }\n"
       "  9,0,11 = { x = 1 }\n"
-      "  98-150 = { x = 1 }\n"
+      "  98-101 = { x = 1 }\n"
       "  20 = 5\n"
       "  21 = \"not a subtree\"\n"
       "}\n");
   FakeDialog dialog;
   EXPECT_EQ(ApplyGuiSettingsFrom(s.tree, &dialog, 7), kOk);
-  EXPECT_EQ(dialog.MovedItems(), "2 4 5 9 98 99 ")
-      << "3-1 names none, 0 stops at once, 9,0,11 stops at 0, items from 100 on have no place, "
+  EXPECT_EQ(dialog.MovedItems(), "2 4 5 9 98 99 100 101 ")
+      << "3-1 names none, 0 stops at once, 9,0,11 stops at 0, a range runs to its last item, "
          "values that are not subtrees are passed over";
+}
+
+TEST(GuiSettings, ItemsBeyondTheBackgroundTableAreStillPlacedAndColoured) {
+  Settings s(
+      "8 = {\n"
+      "  99-100 = { x = 1  bgcolor = \"1 2 3\"  fgcolor = \"4 5 6\" }\n"
+      "  32766-2000000000 = { y = 2 }\n"
+      "}\n");
+  FakeDialog dialog;
+  EXPECT_EQ(ApplyGuiSettingsFrom(s.tree, &dialog, 8), kOk);
+  EXPECT_EQ(dialog.MovedItems(), "99 100 32766 32767 ")
+      << "items from 100 on are placed; numbers past the 16-bit item ids name no item";
+  EXPECT_EQ(dialog.Bounds(100).left, 1);
+  EXPECT_EQ(dialog.item_text.at(100), (Color3{4, 5, 6})) << "item 100 gets its text colour";
+  EXPECT_EQ(dialog.item_background.at(99), (Color3{1, 2, 3}));
+  EXPECT_EQ(dialog.item_background.count(100), 0u)
+      << "the background colour table ends at item 99";
 }
 
 TEST(GuiSettings, PositionsAreScaledByTheDialogUnits) {
