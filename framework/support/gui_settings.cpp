@@ -22,36 +22,50 @@ bool IsSpace(char c) {
 
 // Reads an integer as atoi does (leading blanks, a sign, digits, whatever
 // follows ignored, 0 when there are no digits), saturating instead of
-// overflowing. `end` receives where the digits stopped.
-int32_t ReadInteger(const char* text, const char** end) {
+// overflowing.
+int32_t ReadInteger(const char* text) {
   const char* p = text;
   while (IsSpace(*p)) ++p;
   bool negative = *p == '-';
   if (*p == '+' || *p == '-') ++p;
   int64_t value = 0;
-  const char* digits = p;
   for (; *p >= '0' && *p <= '9'; ++p) {
     if (value <= std::numeric_limits<int32_t>::max()) value = value * 10 + (*p - '0');
   }
-  if (end) *end = p == digits ? text : p;
   if (negative) value = -value;
   if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
   if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
   return static_cast<int32_t>(value);
 }
 
-// Three integers separated by blanks: red, green, blue, each held to a byte.
-bool ParseColor(const char* text, Color3* color) {
-  int32_t parts[3];
+// One decimal integer as "%d" reads it (leading blanks, a sign, digits), kept
+// as its lowest byte, which is what a Color3 member keeps of it: the value
+// modulo 256, which unsigned arithmetic gives for any number of digits.
+// False, with `end` left alone, where no digits follow.
+bool ReadColorChannel(const char* text, const char** end, uint8_t* channel) {
   const char* p = text;
-  for (int32_t& part : parts) {
-    const char* end;
-    part = ReadInteger(p, &end);
-    if (end == p) return false;
-    p = end;
+  while (IsSpace(*p)) ++p;
+  const bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  if (*p < '0' || *p > '9') return false;
+  unsigned value = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    value = (value * 10u + static_cast<unsigned>(*p - '0')) & 0xFFu;
   }
-  auto channel = [](int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
-  *color = Color3{channel(parts[0]), channel(parts[1]), channel(parts[2])};
+  *channel = static_cast<uint8_t>(negative ? 0u - value : value);
+  *end = p;
+  return true;
+}
+
+// Three integers separated by blanks: red, green, blue, as "%d %d %d" reads
+// them, each truncated to its byte. Fewer than three numbers make no colour.
+bool ParseColor(const char* text, Color3* color) {
+  uint8_t channels[3];
+  const char* p = text;
+  for (uint8_t& channel : channels) {
+    if (!ReadColorChannel(p, &p, &channel)) return false;
+  }
+  *color = Color3{channels[0], channels[1], channels[2]};
   return true;
 }
 
@@ -176,8 +190,8 @@ void ApplyControlList(const Context& c, const char* list, const SettingsTree* co
     const char* dash = static_cast<const char*>(std::memchr(item, '-', item_end - item));
 
     // Digits stop at "-" and ",", so each number is read where it stands.
-    int32_t first = ReadInteger(item, nullptr);
-    int32_t last = dash ? ReadInteger(dash + 1, nullptr) : first;
+    int32_t first = ReadInteger(item);
+    int32_t last = dash ? ReadInteger(dash + 1) : first;
     if (first < 1 || last < 1) return;
     for (int32_t n = first; n <= last && n <= std::numeric_limits<int16_t>::max(); ++n) {
       ApplyToControl(c, control, static_cast<int16_t>(n));

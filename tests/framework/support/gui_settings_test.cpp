@@ -163,6 +163,7 @@ TEST(GuiSettings, ColoursPicturesAndNamedConstants) {
       "  1 = { bgcolor = red  fgcolor = \"1 2 3\"  x = left }\n"
       "  2 = { bgcolor = 5  fgcolor = 7 }\n"
       "  3 = { bgcolor = \"bad\"  fgcolor = \"300 -4 9\" }\n"
+      "  6 = { fgcolor = \"256 -1 1000\"  bgcolor = \"1 2\" }\n"
       "}\n"
       "5 = {\n"
       "  bgcolor = 1\n"
@@ -179,7 +180,10 @@ TEST(GuiSettings, ColoursPicturesAndNamedConstants) {
   EXPECT_EQ(dialog.item_background.at(2), (Color3{255, 255, 255})) << "no text: white";
   EXPECT_EQ(dialog.item_text.at(2), (Color3{0, 0, 0})) << "no text: black";
   EXPECT_EQ(dialog.item_background.count(3), 0u) << "not three numbers: nothing is set";
-  EXPECT_EQ(dialog.item_text.at(3), (Color3{255, 0, 9})) << "held to a byte";
+  EXPECT_EQ(dialog.item_text.at(3), (Color3{300 & 0xFF, -4 & 0xFF, 9}))
+      << "each value truncated to its byte";
+  EXPECT_EQ(dialog.item_text.at(6), (Color3{0, 255, 1000 & 0xFF}));
+  EXPECT_EQ(dialog.item_background.count(6), 0u) << "two numbers make no colour";
 
   FakeDialog numbers;
   ApplyGuiSettingsFrom(s.tree, &numbers, 5);
