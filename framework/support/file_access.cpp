@@ -165,10 +165,10 @@ Status MemFileOpen(const void* source, int32_t mode, MemFile** handle) {
   if (!opened) return kOutOfMemory;
 
   if (IsMemFileDescriptor(source)) {
-    // The handle takes the opener's mode; the caller's descriptor is left as it is.
+    // The whole descriptor, its position included; the handle takes the
+    // opener's mode, and the caller's descriptor is left as it is.
     std::memcpy(opened.get(), source, sizeof(MemFile));
     opened->mode = mode;
-    opened->position = 0;
     opened->file = nullptr;
   } else {
     // A path that fills all 1024 bytes without a terminator names no file.

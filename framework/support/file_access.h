@@ -73,7 +73,8 @@ bool IsMemFileDescriptor(const void* source);
 // 1024 bytes. Copies of a source take exactly this many bytes.
 size_t MemFileSourceLength(const void* source);
 
-// Opens a source (descriptor or path) in `mode` into a new handle. 20003 for a
+// Opens a source (descriptor or path) in `mode` into a new handle; a handle of
+// a descriptor is a copy of it, reading on from its position. 20003 for a
 // null source or output, 21002 when memory is short, the status of FileOpen for
 // a path that does not open (20204 for a path without a terminator). Every
 // failure leaves no handle behind.

@@ -108,6 +108,19 @@ TEST_F(MemFileTest, ReadNearTheEndCopiesWhatIsLeft) {
   EXPECT_EQ(MemFileClose(handle), kOk);
 }
 
+TEST_F(MemFileTest, AHandleCopiesTheWholeDescriptorItsPositionIncluded) {
+  source_.position = 95;
+  MemFile* handle = nullptr;
+  ASSERT_EQ(MemFileOpen(&source_, kFileModeRead, &handle), kOk);
+  uint8_t buffer[10] = {};
+  size_t count = 0;
+  EXPECT_EQ(MemFileRead(handle, 10, &count, buffer), kShortRead);
+  EXPECT_EQ(count, 5u) << "reading starts where the descriptor stands";
+  EXPECT_EQ(buffer[0], 95);
+  EXPECT_EQ(source_.position, 95u) << "the handle moves, not the descriptor";
+  EXPECT_EQ(MemFileClose(handle), kOk);
+}
+
 TEST_F(MemFileTest, SeeksBeyondTheEndReadNothing) {
   MemFile* handle = nullptr;
   ASSERT_EQ(MemFileOpen(&source_, kFileModeRead, &handle), kOk);
