@@ -54,7 +54,7 @@ void SpecialFile::ResetFields() {
   position_ = 0;
   size_ = 0;
   buffer_owned_ = false;
-  state_ = 0;
+  state_ = kStateClosed;  // until an Open succeeds
 }
 
 void SpecialFile::SetName(const char* path) {
@@ -97,10 +97,10 @@ Status SpecialFile::Open(int32_t mode) {
   has_pushed_back_ = false;
   state_ = 0;  // a file closed before opens afresh
   Status status = RawOpen(name_, mode);
-  if (status != kOk) return status;
-  status = RawSize(&size_);
+  if (status == kOk) status = RawSize(&size_);
   if (status != kOk) {
-    // No size, no file: a failed Open leaves nothing open.
+    // No file, or no size: a failed Open leaves nothing open, and the file
+    // stays closed, so that no write is taken in only to be lost.
     RawClose();
     state_ |= kStateClosed;
     size_ = 0;

@@ -38,7 +38,8 @@ class SpecialFile : public TFile {
 
   // TFile's operations, over the buffer. `count` may be null.
   // Reading past the end is not an error: the count tells, later reads give
-  // kEndOfData until the next Seek. Closed files give kEndOfData.
+  // kEndOfData until the next Seek. A file is closed until an Open succeeds
+  // and again after Close: reading gives kEndOfData, writing kFileNotOpen.
   Status Read(size_t length, size_t* count, void* buffer) override;
   Status Write(size_t length, size_t* count, const void* data) override;
   // A target before the start or beyond 32 bits gives kSeekFailed and moves nothing.
@@ -95,7 +96,7 @@ class SpecialFile : public TFile {
   uint32_t position_ = 0;     // the logical position in the file
   uint32_t size_ = 0;         // as learned at opening, raised by writes beyond it
   bool buffer_owned_ = false;
-  uint32_t state_ = 0;
+  uint32_t state_ = kStateClosed;
 };
 
 // Raw operations on a C stream (FileOpen and friends).

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,39 @@ TEST_P(BufferedFileTest, WritesReachTheFileAndRaiseTheSize) {
   ASSERT_EQ(file_.Read(back.size(), &count, back.data()), kOk);
   for (size_t i = 0; i < back.size(); ++i) ASSERT_EQ(back[i], PatternByte(i)) << "byte " << i;
   EXPECT_EQ(file_.Write(1, &count, back.data()), kNotAvailable) << "no writing into a read buffer";
+}
+
+TEST_P(BufferedFileTest, WritingNeedsAnOpenFile) {
+  std::string dir = ScratchDir("buffered_file");
+  std::string never = SystemPath(dir + "/never-opened.bin");
+  std::remove(never.c_str());
+  const uint8_t bytes[4] = {1, 2, 3, 4};
+  size_t count = 99;
+  {
+    SpecialPloFile writer;
+    writer.SetName(never.c_str());
+    ASSERT_EQ(writer.SetBuffer(nullptr, GetParam()), kOk);
+    EXPECT_EQ(writer.Write(sizeof bytes, &count, bytes), kFileNotOpen) << "a file never opened";
+    EXPECT_EQ(count, 0u) << "nothing was written";
+  }
+  EXPECT_FALSE(testing::UnixFileExists(dir + "/never-opened.bin"));
+
+  SpecialPloFile failed;
+  std::string unreachable = SystemPath(dir + "/no-such-folder/x.bin");
+  failed.SetName(unreachable.c_str());
+  ASSERT_EQ(failed.SetBuffer(nullptr, GetParam()), kOk);
+  ASSERT_EQ(failed.Open(kFileModeWrite), kCannotOpenFile);
+  count = 99;
+  EXPECT_EQ(failed.Write(sizeof bytes, &count, bytes), kFileNotOpen) << "a file whose Open failed";
+  EXPECT_EQ(count, 0u);
+
+  std::string path = SystemPath(dir + "/closed.bin");
+  SpecialPloFile closed;
+  closed.SetName(path.c_str());
+  ASSERT_EQ(closed.SetBuffer(nullptr, GetParam()), kOk);
+  ASSERT_EQ(closed.Open(kFileModeWrite), kOk);
+  ASSERT_EQ(closed.Close(), kOk);
+  EXPECT_EQ(closed.Write(sizeof bytes, &count, bytes), kFileNotOpen) << "a closed file";
 }
 
 TEST_P(BufferedFileTest, FirstAccessHookRunsAtPositionZero) {
