@@ -269,6 +269,33 @@ TEST(BufferedFileSeekTest, InsideTheBufferOnlyTheIndexMoves) {
   for (size_t i = 0; i < all.size(); i += 997) ASSERT_EQ(all[i], PatternByte(i)) << "byte " << i;
 }
 
+TEST(BufferedFileWriteTest, NewBuffersAndNamesLoseNoWaitingBytes) {
+  std::string dir = ScratchDir("buffered_file");
+  std::string path = SystemPath(dir + "/rebuffered.bin");
+  std::string other = SystemPath(dir + "/other.bin");
+  SpecialPloFile writer;
+  writer.SetName(path.c_str());
+  ASSERT_EQ(writer.SetBuffer(nullptr, 16), kOk);
+  ASSERT_EQ(writer.Open(kFileModeWrite), kOk);
+  size_t count = 0;
+  ASSERT_EQ(writer.Write(5, &count, "abcde"), kOk);
+  ASSERT_EQ(writer.SetBuffer(nullptr, 0), kOk);  // flushes the five waiting bytes
+  ASSERT_EQ(writer.Write(3, &count, "fgh"), kOk);
+  ASSERT_EQ(writer.SetBuffer(nullptr, 16), kOk);
+  ASSERT_EQ(writer.Write(2, &count, "ij"), kOk);
+  writer.SetName(other.c_str());  // closes the file, which flushes and writes it out
+
+  // Read while the writer still lives, so its destructor cannot have done it.
+  SpecialPloFile reader;
+  reader.SetName(path.c_str());
+  ASSERT_EQ(reader.Open(kFileModeRead), kOk);
+  EXPECT_EQ(reader.GetSize(), 10u)
+      << "SetName closes the file it held, and SetBuffer flushed the old buffer";
+  char back[16] = {};
+  ASSERT_EQ(reader.Read(10, &count, back), kOk);
+  EXPECT_STREQ(back, "abcdefghij") << "SetBuffer flushes the bytes waiting in the old buffer";
+}
+
 TEST(BufferedFileOpenTest, PlainFileAndMissingFile) {
   SpecialFile plain;
   plain.SetName("anything");
