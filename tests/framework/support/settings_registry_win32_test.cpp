@@ -112,6 +112,75 @@ TEST_F(SettingsRegistry, LoadsBigEndianNumbersLongValuesAndPassesOverOtherTypes)
   EXPECT_EQ(GetText(loaded.tree, "long", ""), long_text) << "the value buffer grows";
 }
 
+TEST_F(SettingsRegistry, AValueTheBufferCannotNameIsPassedOverAndTheRestLoad) {
+  // A name longer than the 512-character name buffer: the registry tells no
+  // larger data size, so the value cannot be read; the values after it can.
+  std::string long_name(600, 'a');
+  WriteRaw(long_name.c_str(), REG_SZ, "x", 2);
+  WriteRaw("b", REG_SZ, "kept", 5);
+  WriteRaw("", REG_SZ, "unnamed", 8);
+
+  TreeOwner loaded;
+  ASSERT_EQ(LoadTreeFromRegistry(loaded.tree, kRegistryCurrentUser, kTestKey), kOk);
+  EXPECT_FALSE(HasEntry(loaded.tree, long_name.c_str()));
+  EXPECT_STREQ(GetText(loaded.tree, "b", nullptr), "kept")
+      << "the enumeration goes on past a value it cannot name";
+  EXPECT_STREQ(GetText(loaded.tree, "", nullptr), "unnamed");
+}
+
+TEST_F(SettingsRegistry, TextsOfEveryLengthKeepAllTheirCharacters) {
+  // The registry is offered one byte less than the value buffer holds, so an
+  // unterminated text that fills the offer still finds room for its end.
+  for (DWORD length : {510u, 511u, 512u, 513u}) {
+    std::string text(length, 'T');
+    // No terminator, and none right after the data either: the registry would
+    // count a NUL it finds there.
+    std::string stored = text + 'X';
+    WriteRaw("text", REG_SZ, stored.data(), length);
+    TreeOwner loaded;
+    ASSERT_EQ(LoadTreeFromRegistry(loaded.tree, kRegistryCurrentUser, kTestKey), kOk);
+    EXPECT_EQ(GetText(loaded.tree, "text", ""), text) << length << " unterminated characters";
+  }
+}
+
+TEST_F(SettingsRegistry, LoadingNeedsOnlyReadAccess) {
+  WriteRaw("v", REG_DWORD, "\x07\0\0\0", 4);
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+
+  // A DACL that lets everyone read the key and nothing more.
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
+                                       &everyone));
+  alignas(DWORD) BYTE acl_bytes[256];
+  auto* acl = reinterpret_cast<PACL>(acl_bytes);
+  ASSERT_TRUE(InitializeAcl(acl, sizeof acl_bytes, ACL_REVISION));
+  ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ, everyone));
+  SECURITY_DESCRIPTOR read_only;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&read_only, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&read_only, TRUE, acl, FALSE));
+  ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &read_only), ERROR_SUCCESS);
+
+  HKEY probe;
+  LONG full = RegOpenKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_ALL_ACCESS, &probe);
+  if (full == ERROR_SUCCESS) RegCloseKey(probe);
+  EXPECT_EQ(full, ERROR_ACCESS_DENIED) << "the key is readable only";
+
+  TreeOwner loaded;
+  EXPECT_EQ(LoadTreeFromRegistry(loaded.tree, kRegistryCurrentUser, kTestKey), kOk);
+  EXPECT_EQ(GetNumber(loaded.tree, "v", 0), 7);
+
+  // Full access again (a null DACL), through the handle opened before, so the
+  // fixture can delete the key.
+  SECURITY_DESCRIPTOR open_to_all;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&open_to_all, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&open_to_all, TRUE, nullptr, FALSE));
+  EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &open_to_all), ERROR_SUCCESS);
+  RegCloseKey(key);
+  FreeSid(everyone);
+}
+
 TEST_F(SettingsRegistry, FailuresAreNegatedRegistryErrors) {
   TreeOwner loaded;
   EXPECT_EQ(LoadTreeFromRegistry(loaded.tree, kRegistryCurrentUser, "Software\\LumetraTest\\None"),
