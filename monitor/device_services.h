@@ -1,11 +1,13 @@
 // Device-level services of profile activation: associating a profile with a
 // monitor's display device, finding the monitor's device id and asking which
-// profile the system uses for a screen. Each call loads and frees the system
-// libraries it needs. Windows only.
+// profile the system uses for a screen or a display. Each call loads and frees
+// the system libraries it needs. Windows only.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "framework/support/status.h"
 #include "framework/support/tstring.h"
 
 namespace lumetra {
@@ -26,5 +28,13 @@ bool DisassociateProfile(const char* file_name, const char* device_id);
 // The full path of the profile the system uses for the screen; empty when
 // there is none or the screen is out of range.
 TString GetScreenProfilePath(int32_t screen);
+// The same question for a display by its device name.
+TString GetDisplayProfilePath(const char* device_name);
+
+// The display devices attached to the desktop now ("\\.\DISPLAY1", ...), in
+// the system's order, mirroring drivers left out. Asked afresh at every call,
+// unlike the screen list, so that a resident program sees displays come and
+// go. 0, 21002 when memory runs out.
+Status ListAttachedDisplays(std::vector<TString>* names);
 
 }  // namespace lumetra

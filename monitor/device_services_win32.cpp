@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <new>
+
 #include "monitor/screens.h"
 
 namespace lumetra {
@@ -54,6 +56,19 @@ TString FieldText(const char (&field)[N]) {
   return TString(text);
 }
 
+// The profile GetICMProfileA names for a display context; empty without one.
+TString ProfilePathOfContext(HDC dc) {
+  TString path;
+  if (!dc) return path;
+  char buffer[kProfilePathCharacters] = {};
+  DWORD characters = kProfilePathCharacters;
+  if (GetICMProfileA(dc, &characters, buffer)) {
+    buffer[kProfilePathCharacters - 1] = '\0';
+    path = buffer;
+  }
+  return path;
+}
+
 }  // namespace
 
 bool AssociateProfileWithScreen(const char* path, int32_t screen) {
@@ -94,17 +109,40 @@ bool DisassociateProfile(const char* file_name, const char* device_id) {
 }
 
 TString GetScreenProfilePath(int32_t screen) {
-  TString path;
   HDC dc = static_cast<HDC>(Tu4MultiScreenHandler().CreateScreenDC(screen));
-  if (!dc) return path;
-  char buffer[kProfilePathCharacters] = {};
-  DWORD characters = kProfilePathCharacters;
-  if (GetICMProfileA(dc, &characters, buffer)) {
-    buffer[kProfilePathCharacters - 1] = '\0';
-    path = buffer;
-  }
-  DeleteDC(dc);
+  TString path = ProfilePathOfContext(dc);
+  if (dc) DeleteDC(dc);
   return path;
+}
+
+TString GetDisplayProfilePath(const char* device_name) {
+  if (!device_name || !*device_name) return TString();
+  HDC dc = CreateDCA(device_name, nullptr, nullptr, nullptr);
+  TString path = ProfilePathOfContext(dc);
+  if (dc) DeleteDC(dc);
+  return path;
+}
+
+Status ListAttachedDisplays(std::vector<TString>* names) {
+  if (!names) return kMissingObject;
+  names->clear();
+  DISPLAY_DEVICEA device{};
+  device.cb = sizeof(device);
+  for (DWORD number = 0; EnumDisplayDevicesA(nullptr, number, &device, 0); ++number) {
+    const bool attached = (device.StateFlags & DISPLAY_DEVICE_ATTACHED_TO_DESKTOP) != 0;
+    const bool mirror = (device.StateFlags & DISPLAY_DEVICE_MIRRORING_DRIVER) != 0;
+    if (attached && !mirror) {
+      try {
+        names->push_back(FieldText(device.DeviceName));
+      } catch (const std::bad_alloc&) {
+        names->clear();
+        return kOutOfMemory;
+      }
+    }
+    device = DISPLAY_DEVICEA{};
+    device.cb = sizeof(device);
+  }
+  return kOk;
 }
 
 }  // namespace lumetra

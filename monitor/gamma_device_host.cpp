@@ -13,6 +13,8 @@ class NoGammaDevice final : public GammaDevice {
  public:
   Status SetRamp(int32_t, const uint16_t*) override { return Refuse(); }
   Status GetRamp(int32_t, uint16_t*) override { return Refuse(); }
+  Status SetDisplayRamp(const char*, const uint16_t*) override { return Refuse(); }
+  Status GetDisplayRamp(const char*, uint16_t*) override { return Refuse(); }
 
  private:
   static Status Refuse() {

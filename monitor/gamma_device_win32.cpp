@@ -7,42 +7,61 @@ namespace lumetra {
 
 namespace {
 
-// A screen's device context for the length of one call.
-class ScreenDC {
+// A display's device context for the length of one call.
+class DisplayDC {
  public:
-  explicit ScreenDC(int32_t screen) {
+  // A screen out of range gives no context without a system call.
+  explicit DisplayDC(int32_t screen) {
     SetLastError(0);
-    dc_ = static_cast<HDC>(Tu4MultiScreenHandler().CreateScreenDC(screen));
-    // A screen out of range gives no context without a system call.
-    if (!dc_ && GetLastError() == 0) SetLastError(ERROR_INVALID_HANDLE);
+    Take(Tu4MultiScreenHandler().CreateScreenDC(screen));
   }
-  ~ScreenDC() {
+  explicit DisplayDC(const char* device_name) {
+    SetLastError(0);
+    Take(device_name ? CreateDCA(device_name, nullptr, nullptr, nullptr) : nullptr);
+  }
+  ~DisplayDC() {
     if (dc_) DeleteDC(dc_);
   }
-  ScreenDC(const ScreenDC&) = delete;
-  ScreenDC& operator=(const ScreenDC&) = delete;
+  DisplayDC(const DisplayDC&) = delete;
+  DisplayDC& operator=(const DisplayDC&) = delete;
 
   HDC get() const { return dc_; }
 
  private:
-  HDC dc_;
+  void Take(void* dc) {
+    dc_ = static_cast<HDC>(dc);
+    // No context and no reason given: say the handle is missing.
+    if (!dc_ && GetLastError() == 0) SetLastError(ERROR_INVALID_HANDLE);
+  }
+  HDC dc_ = nullptr;
 };
+
+Status SetRampThrough(const DisplayDC& dc, const uint16_t* table) {
+  if (!dc.get()) return StatusFromSystem(false);
+  // Drivers may refuse a ramp without giving a reason: leave no stale error.
+  SetLastError(0);
+  return StatusFromSystem(SetDeviceGammaRamp(dc.get(), const_cast<uint16_t*>(table)) != FALSE);
+}
+
+Status GetRampThrough(const DisplayDC& dc, uint16_t* table) {
+  if (!dc.get()) return StatusFromSystem(false);
+  SetLastError(0);
+  return StatusFromSystem(GetDeviceGammaRamp(dc.get(), table) != FALSE);
+}
 
 class ScreenGammaDevice final : public GammaDevice {
  public:
   Status SetRamp(int32_t screen, const uint16_t* table) override {
-    ScreenDC dc(screen);
-    if (!dc.get()) return StatusFromSystem(false);
-    // Drivers may refuse a ramp without giving a reason: leave no stale error.
-    SetLastError(0);
-    return StatusFromSystem(SetDeviceGammaRamp(dc.get(), const_cast<uint16_t*>(table)) != FALSE);
+    return SetRampThrough(DisplayDC(screen), table);
   }
-
   Status GetRamp(int32_t screen, uint16_t* table) override {
-    ScreenDC dc(screen);
-    if (!dc.get()) return StatusFromSystem(false);
-    SetLastError(0);
-    return StatusFromSystem(GetDeviceGammaRamp(dc.get(), table) != FALSE);
+    return GetRampThrough(DisplayDC(screen), table);
+  }
+  Status SetDisplayRamp(const char* device_name, const uint16_t* table) override {
+    return SetRampThrough(DisplayDC(device_name), table);
+  }
+  Status GetDisplayRamp(const char* device_name, uint16_t* table) override {
+    return GetRampThrough(DisplayDC(device_name), table);
   }
 };
 

@@ -1,10 +1,12 @@
 // A graphics card for tests, on either build: one lookup table per screen,
-// refusing ramps or reads on demand the way drivers do. Constructing one
-// installs it as the gamma device; destroying it puts the previous one back.
+// refusing ramps or reads on demand the way drivers do. Display n, by device
+// name "\\.\DISPLAYn", is screen n - 1. Constructing one installs it as the
+// gamma device; destroying it puts the previous one back.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "framework/support/status.h"
 #include "framework/support/system_error.h"
@@ -30,7 +32,8 @@ class FakeGammaDevice final : public GammaDevice {
   Status SetRamp(int32_t screen, const uint16_t* table) override {
     ++set_calls;
     if (!Exists(screen) || refuse_sets) return Refuse();
-    std::memcpy(tables[screen], table, sizeof(tables[screen]));
+    if (sets_without_effect) return kOk;
+    for (int i = 0; i < kWords; ++i) tables[screen][i] = table[i] & kept_bits;
     return kOk;
   }
 
@@ -41,12 +44,36 @@ class FakeGammaDevice final : public GammaDevice {
     return kOk;
   }
 
+  Status SetDisplayRamp(const char* device_name, const uint16_t* table) override {
+    ++display_set_calls;
+    return SetRamp(ScreenOfDevice(device_name), table);
+  }
+
+  Status GetDisplayRamp(const char* device_name, uint16_t* table) override {
+    ++display_get_calls;
+    return GetRamp(ScreenOfDevice(device_name), table);
+  }
+
+  // "\\.\DISPLAY1" is screen 0; any other name is no screen.
+  static int32_t ScreenOfDevice(const char* device_name) {
+    const std::string prefix = "\\\\.\\DISPLAY";
+    if (!device_name) return -1;
+    std::string name(device_name);
+    if (name.size() != prefix.size() + 1 || name.compare(0, prefix.size(), prefix) != 0) return -1;
+    char digit = name.back();
+    return digit >= '1' && digit <= '9' ? digit - '1' : -1;
+  }
+
   uint16_t tables[kScreens][kWords];
   bool refuse_sets = false;
   bool refuse_gets = false;
+  bool sets_without_effect = false;  // a driver that reports success and changes nothing
+  uint16_t kept_bits = 0xFFFF;       // 0xFF00 for a card that keeps 8 bits per entry
   uint32_t refusal_error = 0;  // the system error a refusal leaves; 0 gives none
   int set_calls = 0;
   int get_calls = 0;
+  int display_set_calls = 0;
+  int display_get_calls = 0;
 
  private:
   static bool Exists(int32_t screen) { return screen >= 0 && screen < kScreens; }
