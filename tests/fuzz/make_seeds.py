@@ -173,6 +173,15 @@ def icc_seeds():
     seed("icc_vcgt", "header-cut.bin", b"vcgt" + be32(0, 0))
     seed("icc_vcgt", "wrong-type.bin", b"curv" + vcgt_table(2)[4:])
 
+    # The same tag as the loader decodes it: every form, resampled or computed.
+    for name in os.listdir(os.path.join(CORPUS, "icc_vcgt")):
+        seed("icc_calibration", name, open(os.path.join(CORPUS, "icc_vcgt", name), "rb").read())
+    seed("icc_calibration", "table-16-entries.bin", vcgt_table(2, entries=16))
+    seed("icc_calibration", "table-2-entries-1-channel.bin", vcgt_table(1, channels=1, entries=2))
+    seed("icc_calibration", "formula-raised.bin", b"vcgt" + be32(0, 1) + be32(0x23333, 0x1000, 0xF000) * 3)
+    seed("icc_calibration", "formula-negative-gamma.bin", b"vcgt" + be32(0, 1) + be32(0xFFFF0000, 0, 0x10000) * 3)
+    seed("icc_calibration", "counts-huge.bin", b"vcgt" + be32(0, 0) + be16(3, 0xFFFF, 2))
+
 
 # --- Support services: settings text, language files, GUI settings, file types, strings ---
 
