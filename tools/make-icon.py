@@ -1,13 +1,38 @@
 #!/usr/bin/env python3
-"""Writes the program's icon (app/lumetra.ico): a monitor showing three
-gamma curves, red, green and blue, at 32x32 and 16x16 pixels, 32 bits each.
-usage: make-icon.py <output.ico>"""
+"""Writes the programs' icons: a monitor showing three gamma curves, red,
+green and blue, at 32x32 and 16x16 pixels, 32 bits each (app/lumetra.ico);
+with --loader, the same monitor with a round badge holding a check mark, for
+the calibration loader (loader/lumetra-loader.ico).
+usage: make-icon.py [--loader] <output.ico>"""
 import struct
 import sys
 
 
-def pixel(size, x, y):
+def badge(size, x, y):
+    """The loader's badge at the lower right: a green disc with a white check
+    mark, or None outside it."""
+    s = size / 32.0
+    cx, cy, r = 24.5 * s, 23.5 * s, 7.5 * s
+    dx, dy = x + 0.5 - cx, y + 0.5 - cy
+    if dx * dx + dy * dy > r * r:
+        return None
+    if dx * dx + dy * dy > (r - 1.2 * s) ** 2:
+        return (255, 255, 255, 255)
+    # The check mark: two strokes, down-right then up-right.
+    u, v = dx / s, dy / s
+    if -4 <= u <= -0.5 and abs(v - (u + 0.5) - 1.5) < 1.3:
+        return (255, 255, 255, 255)
+    if -0.5 <= u <= 4 and abs(v - (-1.1 * (u + 0.5)) - 1.5) < 1.3:
+        return (255, 255, 255, 255)
+    return (30, 150, 70, 255)
+
+
+def pixel(size, x, y, loader=False):
     """The colour (r, g, b, a) of pixel (x, y), y counted from the top."""
+    if loader:
+        b = badge(size, x, y)
+        if b:
+            return b
     s = size / 32.0
     # Stand and foot of the monitor.
     if 24 * s <= y < 27 * s and 13 * s <= x < 19 * s:
@@ -27,27 +52,30 @@ def pixel(size, x, y):
     return (0, 0, 0, 0)
 
 
-def image(size):
+def image(size, loader):
     """A BMP-in-ICO image: header, bottom-up BGRA rows, an all-clear AND mask."""
     header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
     rows = b''
     for y in reversed(range(size)):
         for x in range(size):
-            r, g, b, a = pixel(size, x, y)
+            r, g, b, a = pixel(size, x, y, loader)
             rows += bytes((b, g, r, a))
     mask_row = ((size + 31) // 32) * 4
     return header + rows + bytes(mask_row * size)
 
 
 def main():
+    args = sys.argv[1:]
+    loader = '--loader' in args
+    args = [a for a in args if a != '--loader']
     sizes = (32, 16)
-    images = [image(n) for n in sizes]
+    images = [image(n, loader) for n in sizes]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for n, data in zip(sizes, images):
         out += struct.pack('<BBBBHHII', n, n, 0, 0, 1, 32, len(data), offset)
         offset += len(data)
-    with open(sys.argv[1], 'wb') as f:
+    with open(args[0], 'wb') as f:
         f.write(out + b''.join(images))
 
 

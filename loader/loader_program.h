@@ -1,0 +1,64 @@
+// lumetra-loader.exe on Windows: the report on standard output (or the
+// parent's console), the watcher that stays resident, the registration that
+// starts it at login, and the dispatch of the command line over them and the
+// portable display work. Windows only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "loader/display_calibration.h"
+#include "loader/loader_options.h"
+
+namespace lumetra {
+
+// Runs the command line (the words after the program's name); the process
+// exit code.
+int RunLoader(const std::vector<std::string>& arguments);
+
+// Where the report goes: standard output when it is a file, a pipe or a
+// console, else the console of the process that started this one, else
+// nowhere. Quiet output writes nothing.
+class ReportOutput {
+ public:
+  explicit ReportOutput(bool quiet);
+  ~ReportOutput();
+  ReportOutput(const ReportOutput&) = delete;
+  ReportOutput& operator=(const ReportOutput&) = delete;
+
+  void Line(const std::string& text);
+  void Text(const char* text);  // lines already ending in "\n"
+
+ private:
+  void* handle_ = nullptr;      // a HANDLE, null for nowhere
+  bool owns_handle_ = false;    // opened on the parent's console by us
+};
+
+// The displays and their profiles as the system reports them now.
+class WindowsDisplaySystem final : public DisplaySystem {
+ public:
+  Status AttachedDisplays(std::vector<std::string>* names) override;
+  std::string ProfilePath(const std::string& device_name) override;
+};
+
+// The class name of the watcher's hidden window, by which /stop finds it.
+extern const char kWatcherWindowClass[];
+
+// Loads, then stays resident until stopped, loading again after display
+// changes, resume, unlock or reconnect, and when a periodic read-back finds a
+// display's ramp changed. Returns at once with 0 when another watcher runs in
+// this session.
+int RunWatcher(const LoaderOptions& options, ReportOutput& report);
+
+// Ends every running watcher of this session and waits for it. 0 when none is
+// left running (none may have run), 1 when one did not end in time.
+int StopWatchers(ReportOutput& report);
+
+// The Run value that starts the watcher at login: `"<this program>" /watch`
+// under HKCU\Software\Microsoft\Windows\CurrentVersion\Run, "Lumetra Loader".
+extern const char kRunKey[];
+extern const char kRunValueName[];
+Status RegisterAtLogin(std::string* command);
+Status UnregisterAtLogin();  // 0 when the value is gone, also when there was none
+
+}  // namespace lumetra

@@ -1,0 +1,395 @@
+// lumetra-loader.exe from the outside: started in the test bed with its report
+// redirected to a file, its effects read back from the graphics card and the
+// registry. The test bed's two displays share one ramp and one association
+// list, so which display gets which ramp is shown by the portable tests.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/color_management.h"
+#include "icc/calibration_curves.h"
+#include "icc/profile.h"
+#include "tests/testing/icc_builder.h"
+#include "tests/testing/paths.h"
+
+namespace lumetra {
+namespace {
+
+using Words = std::vector<uint16_t>;
+
+constexpr char kAssociations[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ICM\\mntr";
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char kRunValue[] = "Lumetra Loader";
+constexpr char kWatcherClass[] = "LumetraLoaderWatcher";
+constexpr DWORD kWaitMs = 20000;
+
+const char* const kCalibration = "lumetra-loader-a.icm";  // colord Gamma5000K, 16-bit vcgt
+const char* const kRaisedBlack = "lumetra-loader-b.icm";  // black at 8 %: refused by the test bed
+const char* const kPlain = "lumetra-loader-c.icm";        // no vcgt
+const char* const kDisplay1 = "\\\\.\\DISPLAY1";
+
+std::string LoaderPath() { return testing::BinaryPath("loader/lumetra-loader.exe"); }
+
+Words CardRamp(const char* display = kDisplay1) {
+  Words ramp(768);
+  HDC dc = CreateDCA(display, nullptr, nullptr, nullptr);
+  if (!dc) return {};
+  if (!GetDeviceGammaRamp(dc, ramp.data())) ramp.clear();
+  DeleteDC(dc);
+  return ramp;
+}
+
+bool SetCardRamp(const Words& ramp) {
+  HDC dc = CreateDCA(kDisplay1, nullptr, nullptr, nullptr);
+  bool set = dc && SetDeviceGammaRamp(dc, const_cast<uint16_t*>(ramp.data()));
+  if (dc) DeleteDC(dc);
+  return set;
+}
+
+// The card's table as the test bed's X server keeps it: 8 bits per entry.
+Words AtServerPrecision(const Words& words) {
+  Words kept;
+  for (uint16_t w : words) kept.push_back(static_cast<uint16_t>((w >> 8) * 257));
+  return kept;
+}
+
+Words Identity() {
+  Words words;
+  for (int c = 0; c < 3; ++c)
+    for (int i = 0; i < 256; ++i) words.push_back(static_cast<uint16_t>(i << 8));
+  return words;
+}
+
+// A ramp the test bed accepts that no profile here asks for.
+Words Foreign() {
+  Words words;
+  for (int c = 0; c < 3; ++c)
+    for (int i = 0; i < 256; ++i) words.push_back(static_cast<uint16_t>(65535 * std::pow(i / 255.0, 0.7)));
+  return words;
+}
+
+// The ramp the loader should load for a profile of the colour directory.
+Words Wanted(const std::string& path) {
+  char reference[kFileReferenceSize] = {};
+  std::memcpy(reference, path.c_str(), std::min(path.size(), sizeof(reference) - 1));
+  IccProfile* profile = nullptr;
+  if (OpenProfile(&profile, reference) != kOk) return {};
+  GammaRamp ramp{};
+  Status status = DecodeProfileCalibration(profile, &ramp);
+  CloseProfile(profile);
+  if (status != kOk) return {};
+  return Words(&ramp.table[0][0], &ramp.table[0][0] + 768);
+}
+
+void ClearAssociations() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kAssociations); }
+
+void Associate(const char* file_name) {
+  using Fn = BOOL(WINAPI*)(PCSTR, PCSTR, PCSTR);
+  auto associate = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("mscms.dll"), "AssociateColorProfileWithDeviceA")));
+  ASSERT_TRUE(associate);
+  DISPLAY_DEVICEA monitor{};
+  monitor.cb = sizeof(monitor);
+  ASSERT_TRUE(EnumDisplayDevicesA(kDisplay1, 0, &monitor, 0));
+  ASSERT_TRUE(associate(nullptr, file_name, monitor.DeviceID)) << file_name;
+}
+
+std::string RunValue() {
+  char value[1024] = {};
+  DWORD size = sizeof(value);
+  if (RegGetValueA(HKEY_CURRENT_USER, kRunKey, kRunValue, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+    return "(none)";
+  return value;
+}
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// One run of the loader, its standard output going to a file.
+class Loader {
+ public:
+  explicit Loader(const std::string& arguments) {
+    static int runs = 0;
+    output_path_ = testing::SystemPath(testing::ScratchDir("loader") + "/run" + std::to_string(++runs) + ".txt");
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE output = CreateFileA(output_path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::string command = "\"" + LoaderPath() + "\" " + arguments;
+    started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                              &process_) != FALSE;
+    CloseHandle(output);
+  }
+  ~Loader() {
+    if (!started_) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
+    WaitForSingleObject(process_.hProcess, kWaitMs);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  Loader(const Loader&) = delete;
+  Loader& operator=(const Loader&) = delete;
+
+  bool Started() const { return started_; }
+  bool Running() const { return started_ && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+
+  // The exit code, or -1 when the loader did not end in time.
+  int Wait(DWORD ms = kWaitMs) {
+    if (!started_ || WaitForSingleObject(process_.hProcess, ms) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return static_cast<int>(code);
+  }
+
+  std::string Output() const {
+    std::ifstream in(output_path_, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+ private:
+  PROCESS_INFORMATION process_{};
+  bool started_ = false;
+  std::string output_path_;
+};
+
+// Runs the loader to its end: exit code and report.
+struct Finished {
+  int code;
+  std::string output;
+};
+Finished RunToEnd(const std::string& arguments) {
+  Loader loader(arguments);
+  EXPECT_TRUE(loader.Started()) << LoaderPath();
+  int code = loader.Wait();
+  return {code, loader.Output()};
+}
+
+class LoaderProgram : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char directory[256] = {};
+    uint32_t size = 254;
+    ASSERT_EQ(BindColorManagement(), 0);
+    ASSERT_TRUE(CmsGetColorDirectory(nullptr, directory, &size));
+    directory_ = std::string(directory) + "\\";
+
+    const std::string real = "/usr/share/color/icc/colord/Gamma5000K.icc";
+    ASSERT_TRUE(testing::UnixFileExists(real)) << real << " is missing: install colord-data";
+    ASSERT_TRUE(CopyFileA(testing::SystemPath(real).c_str(), (directory_ + kCalibration).c_str(), FALSE));
+    Words raised;
+    for (int c = 0; c < 3; ++c)
+      for (int i = 0; i < 256; ++i) raised.push_back(static_cast<uint16_t>(5243 + (65535 - 5243) * i / 255));
+    auto install = [](const char* name, const std::vector<uint8_t>& vcgt) {
+      testing::IccBuilder builder;
+      builder.AddTag(Signature("desc"), testing::DescTagData(name));
+      if (!vcgt.empty()) builder.AddTag(Signature("vcgt"), vcgt);
+      ASSERT_TRUE(testing::WriteFileBytes(directory_ + name, builder.Build())) << name;
+    };
+    install(kRaisedBlack, testing::VcgtTableTagData(3, 256, 2, raised));
+    install(kPlain, {});
+    saved_ramp_ = CardRamp();
+    saved_run_value_ = RunValue();
+  }
+
+  static void TearDownTestSuite() {
+    ClearAssociations();
+    for (const char* name : {kCalibration, kRaisedBlack, kPlain}) DeleteFileA((directory_ + name).c_str());
+    if (saved_ramp_.size() == 768) SetCardRamp(saved_ramp_);
+    if (saved_run_value_ == "(none)") {
+      RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue);
+    } else {
+      RegSetKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue, REG_SZ, saved_run_value_.c_str(),
+                      static_cast<DWORD>(saved_run_value_.size() + 1));
+    }
+  }
+
+  void SetUp() override {
+    ClearAssociations();
+    ASSERT_TRUE(SetCardRamp(Identity()));
+  }
+
+  static Words CalibrationRamp() { return Wanted(directory_ + kCalibration); }
+
+  static inline std::string directory_;
+  static inline Words saved_ramp_;
+  static inline std::string saved_run_value_;
+};
+
+TEST_F(LoaderProgram, LoadsAndVerifiesTheSystemsCalibrationOnEveryDisplay) {
+  Associate(kCalibration);
+  Words wanted = CalibrationRamp();
+  ASSERT_EQ(wanted.size(), 768u);
+  Finished run = RunToEnd("");
+  EXPECT_EQ(run.code, 0) << run.output;
+  std::vector<std::string> lines = LinesOf(run.output);
+  ASSERT_EQ(lines.size(), 2u) << run.output;
+  EXPECT_EQ(lines[0], "\\\\.\\DISPLAY1  " + std::string(kCalibration) + "  calibration loaded, verified");
+  EXPECT_EQ(lines[1], "\\\\.\\DISPLAY2  " + std::string(kCalibration) + "  calibration loaded, verified");
+  EXPECT_EQ(CardRamp(), AtServerPrecision(wanted)) << "the card holds the table at the server's precision";
+  EXPECT_EQ(CardRamp("\\\\.\\DISPLAY2"), AtServerPrecision(wanted));
+}
+
+TEST_F(LoaderProgram, ResetLoadsTheIdentity) {
+  Associate(kCalibration);
+  ASSERT_EQ(RunToEnd("").code, 0);
+  Finished run = RunToEnd("/RESET");
+  EXPECT_EQ(run.code, 0) << run.output;
+  EXPECT_EQ(LinesOf(run.output).size(), 2u) << run.output;
+  EXPECT_TRUE(Contains(run.output, "linear ramp loaded, verified")) << run.output;
+  EXPECT_EQ(CardRamp(), AtServerPrecision(Identity()));
+}
+
+TEST_F(LoaderProgram, ARefusedRampIsReportedAndLeavesTheCard) {
+  ASSERT_TRUE(SetCardRamp(Foreign()));
+  Words before = CardRamp();
+  Associate(kRaisedBlack);
+  Finished run = RunToEnd("");
+  EXPECT_EQ(run.code, 1) << run.output;
+  std::vector<std::string> lines = LinesOf(run.output);
+  ASSERT_EQ(lines.size(), 2u) << run.output;
+  for (const std::string& line : lines) {
+    EXPECT_TRUE(Contains(line, std::string(kRaisedBlack) + "  not loaded: the system refused the ramp")) << line;
+    EXPECT_TRUE(Contains(line, "status ")) << line;
+    EXPECT_TRUE(Contains(line, "GdiIcmGammaRange")) << line;
+  }
+  EXPECT_EQ(CardRamp(), before) << "a refused ramp changed the card";
+}
+
+TEST_F(LoaderProgram, VerifyTellsAForeignRampFromTheCalibration) {
+  Associate(kCalibration);
+  ASSERT_EQ(RunToEnd("").code, 0);
+  Finished run = RunToEnd("/verify");
+  EXPECT_EQ(run.code, 0) << run.output;
+  EXPECT_TRUE(Contains(run.output, "matches its profile, largest difference")) << run.output;
+
+  ASSERT_TRUE(SetCardRamp(Foreign()));  // another program's ramp
+  Words foreign = CardRamp();
+  run = RunToEnd("/verify");
+  EXPECT_EQ(run.code, 1) << run.output;
+  EXPECT_TRUE(Contains(run.output, "differs from its profile, largest difference")) << run.output;
+  EXPECT_EQ(CardRamp(), foreign) << "verify changed the card";
+
+  ASSERT_EQ(RunToEnd("").code, 0);
+  EXPECT_EQ(RunToEnd("-Verify").code, 0);
+}
+
+TEST_F(LoaderProgram, OneDisplayOnly) {
+  Associate(kPlain);
+  Finished run = RunToEnd("/display 2");
+  EXPECT_EQ(run.code, 0) << run.output;
+  std::vector<std::string> lines = LinesOf(run.output);
+  ASSERT_EQ(lines.size(), 1u) << run.output;
+  EXPECT_EQ(lines[0], "\\\\.\\DISPLAY2  " + std::string(kPlain) + "  no vcgt tag: linear ramp loaded, verified");
+
+  run = RunToEnd("/verify /display 3");
+  EXPECT_EQ(run.code, 1) << run.output;
+  EXPECT_TRUE(Contains(run.output, "\\\\.\\DISPLAY3  -  not attached")) << run.output;
+}
+
+TEST_F(LoaderProgram, TheWatcherRestoresAChangedRampAndRunsOncePerSession) {
+  Associate(kCalibration);
+  const Words calibrated = AtServerPrecision(CalibrationRamp());
+  Loader watcher("/watch");
+  ASSERT_TRUE(watcher.Started());
+  HWND window = nullptr;
+  for (DWORD waited = 0; !window && waited < kWaitMs; waited += 20) {
+    Sleep(20);
+    window = FindWindowA(kWatcherClass, nullptr);
+  }
+  ASSERT_TRUE(window) << "no watcher window; " << watcher.Output();
+  EXPECT_EQ(CardRamp(), calibrated) << watcher.Output();
+
+  // Another program resets the ramp behind the watcher's back.
+  ASSERT_TRUE(SetCardRamp(Foreign()));
+  DWORD start = GetTickCount();
+  while (CardRamp() != calibrated && GetTickCount() - start < 5000) Sleep(50);
+  DWORD restored_after = GetTickCount() - start;
+  EXPECT_EQ(CardRamp(), calibrated) << "not restored; " << watcher.Output();
+  EXPECT_LT(restored_after, 3000u) << "restored only after " << restored_after << " ms";
+
+  {
+    Loader second("/watch");
+    EXPECT_EQ(second.Wait(3000), 0) << "a second watcher did not end at once";
+    EXPECT_TRUE(Contains(second.Output(), "already runs")) << second.Output();
+  }
+  EXPECT_TRUE(watcher.Running());
+
+  Finished stop = RunToEnd("/stop");
+  EXPECT_EQ(stop.code, 0) << stop.output;
+  EXPECT_TRUE(Contains(stop.output, "watcher stopped")) << stop.output;
+  EXPECT_EQ(watcher.Wait(5000), 0) << "the watcher did not end";
+  EXPECT_EQ(FindWindowA(kWatcherClass, nullptr), nullptr);
+  EXPECT_TRUE(Contains(watcher.Output(), "calibration loaded, verified")) << watcher.Output();
+  EXPECT_TRUE(Contains(watcher.Output(), "(its ramp had been changed)")) << watcher.Output();
+
+  stop = RunToEnd("/stop");
+  EXPECT_EQ(stop.code, 0) << "stopping no watcher is no failure";
+  EXPECT_TRUE(Contains(stop.output, "no watcher was running")) << stop.output;
+}
+
+TEST_F(LoaderProgram, InstallRegistersTheWatcherAtLoginAndUninstallRemovesIt) {
+  Finished run = RunToEnd("/install");
+  EXPECT_EQ(run.code, 0) << run.output;
+  std::string expected = "\"" + LoaderPath() + "\" /watch";
+  std::string value = RunValue();
+  auto lower = [](std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+  };
+  EXPECT_EQ(lower(value), lower(expected)) << "the Run value is the quoted full path and /watch";
+  EXPECT_EQ(value.front(), '"');
+
+  Loader watcher("/watch");
+  for (DWORD waited = 0; !FindWindowA(kWatcherClass, nullptr) && waited < kWaitMs; waited += 20) Sleep(20);
+  run = RunToEnd("/uninstall");
+  EXPECT_EQ(run.code, 0) << run.output;
+  EXPECT_EQ(RunValue(), "(none)");
+  EXPECT_EQ(watcher.Wait(5000), 0) << "uninstall did not stop the running watcher";
+  EXPECT_EQ(RunToEnd("/uninstall").code, 0) << "uninstalling twice is no failure";
+}
+
+TEST_F(LoaderProgram, BadArgumentsGiveTheUsageAndExitCode2) {
+  Finished run = RunToEnd("/bogus");
+  EXPECT_EQ(run.code, 2);
+  EXPECT_TRUE(Contains(run.output, "not understood: /bogus")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "lumetra-loader [/reset | /verify | /watch] [/display N] [/quiet]")) << run.output;
+  EXPECT_EQ(RunToEnd("/display 0").code, 2);
+  EXPECT_EQ(RunToEnd("/reset /verify").code, 2);
+
+  run = RunToEnd("/?");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_TRUE(Contains(run.output, "/uninstall")) << run.output;
+
+  Associate(kPlain);
+  run = RunToEnd("/quiet");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.output, "") << "quiet wrote a report";
+}
+
+}  // namespace
+}  // namespace lumetra
