@@ -4,7 +4,8 @@
 # calibrations made by the build, each with a video card gamma table.
 # With a usable desktop ($DISPLAY) the dialog opens there. Without one, a
 # private headless two-monitor X server is started: the listed lines are
-# printed, a screenshot is saved, and the dialog is closed again.
+# printed, a screenshot is saved, the dialog is closed again, and the
+# calibration loader shows its report.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 tools=$root/tools
@@ -13,7 +14,7 @@ build=${LUMETRA_BUILD_DIR:-$root/build}
 "$tools/build-win32-deps.sh" "$build"
 cmake -S "$root" -B "$build/win32" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" \
   -DLUMETRA_DEPS_PREFIX="$build/deps/prefix" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/win32" -j "$(nproc)" --target lumetra
+cmake --build "$build/win32" -j "$(nproc)" --target lumetra lumetra-loader
 
 testbed=$build/run
 mkdir -p "$testbed"
@@ -45,7 +46,7 @@ done
 # The program with its language file beside it.
 program=$testbed/program
 mkdir -p "$program"
-cp -f "$build/win32/app/lumetra.exe" "$program/"
+cp -f "$build/win32/app/lumetra.exe" "$build/win32/loader/lumetra-loader.exe" "$program/"
 cp -f "$root/data/EnglishLanguage" "$program/"
 # Wine sees the Unix root as drive Z:.
 exe="Z:$(printf '%s' "$program/lumetra.exe" | tr / '\\')"
@@ -105,4 +106,7 @@ peek close >/dev/null
 status=0
 wait "$lumetra" || status=$?
 echo "Lumetra closed (exit code $status)"
+echo "The calibration loader loads each display's calibration and reads it back:"
+loader="Z:$(printf '%s' "$program/lumetra-loader.exe" | tr / '\\')"
+wine "$loader" </dev/null 2>>"$testbed/lumetra.log" | tr -d '\r' || true
 exit 0
