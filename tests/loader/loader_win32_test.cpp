@@ -35,6 +35,7 @@ constexpr DWORD kWaitMs = 20000;
 const char* const kCalibration = "lumetra-loader-a.icm";  // colord Gamma5000K, 16-bit vcgt
 const char* const kRaisedBlack = "lumetra-loader-b.icm";  // black at 8 %: refused by the test bed
 const char* const kPlain = "lumetra-loader-c.icm";        // no vcgt
+const char* const kBluish = "lumetra-loader-d.icm";       // colord Bluish, another 16-bit vcgt
 const char* const kDisplay1 = "\\\\.\\DISPLAY1";
 
 std::string LoaderPath() { return testing::BinaryPath("loader/lumetra-loader.exe"); }
@@ -189,6 +190,21 @@ Finished RunToEnd(const std::string& arguments) {
   return {code, loader.Output()};
 }
 
+HWND WaitForWatcherWindow() {
+  HWND window = nullptr;
+  for (DWORD waited = 0; !window && waited < kWaitMs; waited += 20) {
+    Sleep(20);
+    window = FindWindowA(kWatcherClass, nullptr);
+  }
+  return window;
+}
+
+bool WaitForCard(const Words& expected, DWORD ms) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(50))
+    if (CardRamp() == expected) return true;
+  return CardRamp() == expected;
+}
+
 class LoaderProgram : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -198,9 +214,13 @@ class LoaderProgram : public ::testing::Test {
     ASSERT_TRUE(CmsGetColorDirectory(nullptr, directory, &size));
     directory_ = std::string(directory) + "\\";
 
-    const std::string real = "/usr/share/color/icc/colord/Gamma5000K.icc";
-    ASSERT_TRUE(testing::UnixFileExists(real)) << real << " is missing: install colord-data";
-    ASSERT_TRUE(CopyFileA(testing::SystemPath(real).c_str(), (directory_ + kCalibration).c_str(), FALSE));
+    auto install_real = [](const char* name, const char* installed) {
+      const std::string real = std::string("/usr/share/color/icc/colord/") + name;
+      ASSERT_TRUE(testing::UnixFileExists(real)) << real << " is missing: install colord-data";
+      ASSERT_TRUE(CopyFileA(testing::SystemPath(real).c_str(), (directory_ + installed).c_str(), FALSE));
+    };
+    install_real("Gamma5000K.icc", kCalibration);
+    install_real("Bluish.icc", kBluish);
     Words raised;
     for (int c = 0; c < 3; ++c)
       for (int i = 0; i < 256; ++i) raised.push_back(static_cast<uint16_t>(5243 + (65535 - 5243) * i / 255));
@@ -218,7 +238,7 @@ class LoaderProgram : public ::testing::Test {
 
   static void TearDownTestSuite() {
     ClearAssociations();
-    for (const char* name : {kCalibration, kRaisedBlack, kPlain}) DeleteFileA((directory_ + name).c_str());
+    for (const char* name : {kCalibration, kRaisedBlack, kPlain, kBluish}) DeleteFileA((directory_ + name).c_str());
     if (saved_ramp_.size() == 768) SetCardRamp(saved_ramp_);
     if (saved_run_value_ == "(none)") {
       RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue);
@@ -352,6 +372,42 @@ TEST_F(LoaderProgram, TheWatcherRestoresAChangedRampAndRunsOncePerSession) {
   EXPECT_TRUE(Contains(stop.output, "no watcher was running")) << stop.output;
 }
 
+// The card still holds the old calibration, so the periodic read-back finds
+// nothing to do: only the events make the watcher ask for the profile again.
+TEST_F(LoaderProgram, TheWatcherLoadsAgainAfterADisplayChangeAResumeAndAnUnlock) {
+  Associate(kCalibration);
+  const Words first = AtServerPrecision(CalibrationRamp());
+  const Words second = AtServerPrecision(Wanted(directory_ + kBluish));
+  ASSERT_NE(first, second);
+  Loader watcher("/watch");
+  HWND window = WaitForWatcherWindow();
+  ASSERT_TRUE(window) << watcher.Output();
+
+  const struct {
+    const char* what;
+    UINT message;
+    WPARAM wparam;
+  } events[] = {
+      {"a display change", WM_DISPLAYCHANGE, 32},
+      {"a resume", WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC},
+      {"an unlock", 0x02B1 /* WM_WTSSESSION_CHANGE */, 0x8 /* WTS_SESSION_UNLOCK */},
+      {"a reconnect", 0x02B1, 0x1 /* WTS_CONSOLE_CONNECT */},
+  };
+  bool at_first = true;
+  for (const auto& event : events) {
+    ClearAssociations();
+    Associate(at_first ? kBluish : kCalibration);
+    if (&event == &events[0]) Sleep(2200);  // a read-back in between changes nothing
+    EXPECT_EQ(CardRamp(), at_first ? first : second) << event.what << ": loaded before the event";
+    PostMessageA(window, event.message, event.wparam, 0);
+    EXPECT_TRUE(WaitForCard(at_first ? second : first, 2000)) << event.what << " did not load the profile again";
+    at_first = !at_first;
+  }
+  PostMessageA(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);  // not an event to load after
+  EXPECT_EQ(RunToEnd("/stop").code, 0);
+  EXPECT_EQ(watcher.Wait(5000), 0) << watcher.Output();
+}
+
 TEST_F(LoaderProgram, InstallRegistersTheWatcherAtLoginAndUninstallRemovesIt) {
   Finished run = RunToEnd("/install");
   EXPECT_EQ(run.code, 0) << run.output;
@@ -365,7 +421,7 @@ TEST_F(LoaderProgram, InstallRegistersTheWatcherAtLoginAndUninstallRemovesIt) {
   EXPECT_EQ(value.front(), '"');
 
   Loader watcher("/watch");
-  for (DWORD waited = 0; !FindWindowA(kWatcherClass, nullptr) && waited < kWaitMs; waited += 20) Sleep(20);
+  WaitForWatcherWindow();
   run = RunToEnd("/uninstall");
   EXPECT_EQ(run.code, 0) << run.output;
   EXPECT_EQ(RunValue(), "(none)");
