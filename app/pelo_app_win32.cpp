@@ -56,6 +56,8 @@ bool CPeloApp::InitInstance() {
   // Dialogs keep their places in the same settings.
   SetDialogSettings(settings_);
 
+  // Whatever the run's status, the program ends in order: the counter is
+  // given back and the settings are saved.
   RunMonitorProfileDialog();
 
   ReleaseInstance();

@@ -69,7 +69,8 @@ class TLumetraDialog : public TDialog {
 };
 
 // The program's user interface: binds the colour management system, then
-// runs the dialog until the user closes it.
-void RunMonitorProfileDialog();
+// runs the dialog until the user closes it. The status of the run, or 21002
+// when there is no memory for the dialog.
+Status RunMonitorProfileDialog();
 
 }  // namespace lumetra

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "app/color_management.h"
 #include "framework/support/byte_order.h"
@@ -239,10 +240,13 @@ Status TLumetraDialog::ActivateProfile() {
   return kOk;
 }
 
-void RunMonitorProfileDialog() {
+Status RunMonitorProfileDialog() {
   BindColorManagement();
-  auto dialog = std::make_unique<TLumetraDialog>();
-  dialog->RunModal(0, nullptr);
+  // Without memory for the dialog there is nothing to show; the caller goes
+  // on to its orderly end.
+  std::unique_ptr<TLumetraDialog> dialog(new (std::nothrow) TLumetraDialog());
+  if (!dialog) return kOutOfMemory;
+  return dialog->RunModal(0, nullptr);
 }
 
 }  // namespace lumetra

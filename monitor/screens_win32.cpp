@@ -13,9 +13,10 @@ static_assert(sizeof(MONITORINFOEXA) == 72, "the record GetMonitorInfoA fills wi
 
 constexpr size_t kListGrowth = 5;
 
-// Filled by the first handler of the process, read-only afterwards.
+// Filled by the first handler of the process, read-only afterwards. Making
+// it allocates nothing: room comes with the first monitor, where running out
+// of memory only ends the enumeration.
 struct ScreenList {
-  ScreenList() { entries.reserve(kListGrowth); }
   std::vector<ScreenEntry> entries;
   bool enumerated = false;
 };

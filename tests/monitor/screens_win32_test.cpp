@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "tests/testing/failing_allocation.h"
+
 namespace lumetra {
 namespace {
 
@@ -66,6 +70,28 @@ TEST(Tu4MultiScreenHandler, MonitorsAreEnumeratedOncePerProcess) {
     Tu4MultiScreenHandler handler;
     ASSERT_EQ(handler.ScreenCount(), 2) << "a second enumeration would append again";
   }
+}
+
+// The list is made by the first handler of a process: a child process of its
+// own, where no handler was made before, runs out of memory there.
+TEST(Tu4MultiScreenHandlerDeathTest, TheFirstEnumerationSurvivesMemoryExhaustion) {
+  EXPECT_EXIT(
+      {
+        bool threw = false;
+        int32_t count = -1;
+        {
+          testing::FailingAllocations no_memory;
+          try {
+            Tu4MultiScreenHandler screens;
+            count = screens.ScreenCount();
+          } catch (...) {
+            threw = true;
+          }
+        }
+        std::exit(threw ? 2 : count == 0 ? 0 : 3);
+      },
+      ::testing::ExitedWithCode(0), "")
+      << "exit 2: an exception left the handler; 3: monitors were listed without memory";
 }
 
 }  // namespace
