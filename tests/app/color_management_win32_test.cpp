@@ -60,12 +60,82 @@ class ColorManagement : public ::testing::Test {
   }
 };
 
-TEST_F(ColorManagement, BindingASecondTimeLoadsNothing) {
-  EXPECT_EQ(BindColorManagement(), kOk);
-  HMODULE loaded = GetModuleHandleA("mscms.dll");
-  ASSERT_NE(loaded, nullptr);
-  EXPECT_EQ(BindColorManagement(), kOk);
-  EXPECT_EQ(GetModuleHandleA("mscms.dll"), loaded);
+// Counts the calls of one kernel32 function that this executable makes
+// through its import table (the binding is linked into it), by pointing the
+// table's slot at a counter while the object lives.
+class KernelImportCounter {
+ public:
+  KernelImportCounter(const char* function, void* counter, void** original) : original_(original) {
+    slot_ = FindSlot(function);
+    if (!slot_) return;
+    *original_ = *slot_;
+    Write(counter);
+  }
+  ~KernelImportCounter() {
+    if (slot_) Write(*original_);
+  }
+  bool Hooked() const { return slot_ != nullptr; }
+
+ private:
+  static void** FindSlot(const char* function) {
+    auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA(nullptr));
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); dll->Name; ++dll) {
+      if (lstrcmpiA(reinterpret_cast<const char*>(base + dll->Name), "kernel32.dll") != 0) continue;
+      auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+      auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+      for (; names->u1.AddressOfData; ++names, ++slots) {
+        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+        auto* by_name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+        if (std::string(reinterpret_cast<const char*>(by_name->Name)) == function)
+          return reinterpret_cast<void**>(&slots->u1.Function);
+      }
+    }
+    return nullptr;
+  }
+  void Write(void* value) {
+    DWORD protection = 0;
+    VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &protection);
+    *slot_ = value;
+    VirtualProtect(slot_, sizeof(void*), protection, &protection);
+  }
+
+  void** slot_ = nullptr;
+  void** original_;
+};
+
+int library_loads = 0;
+int entry_lookups = 0;
+void* real_load_library = nullptr;
+void* real_get_proc_address = nullptr;
+
+HMODULE WINAPI CountingLoadLibraryA(LPCSTR name) {
+  ++library_loads;
+  return reinterpret_cast<HMODULE(WINAPI*)(LPCSTR)>(real_load_library)(name);
+}
+FARPROC WINAPI CountingGetProcAddress(HMODULE module, LPCSTR name) {
+  ++entry_lookups;
+  return reinterpret_cast<FARPROC(WINAPI*)(HMODULE, LPCSTR)>(real_get_proc_address)(module, name);
+}
+
+TEST_F(ColorManagement, BindingASecondTimeLoadsAndLooksUpNothing) {
+  ASSERT_EQ(BindColorManagement(), kOk);
+  library_loads = entry_lookups = 0;
+  {
+    KernelImportCounter loads("LoadLibraryA", reinterpret_cast<void*>(CountingLoadLibraryA), &real_load_library);
+    KernelImportCounter lookups("GetProcAddress", reinterpret_cast<void*>(CountingGetProcAddress),
+                                &real_get_proc_address);
+    ASSERT_TRUE(loads.Hooked() && lookups.Hooked()) << "the executable imports neither";
+    EXPECT_EQ(BindColorManagement(), kOk);
+    EXPECT_EQ(library_loads, 0) << "the second binding loaded a library";
+    EXPECT_EQ(entry_lookups, 0) << "the second binding looked entry points up";
+
+    // The counters see calls through the import table at all.
+    HMODULE again = LoadLibraryA("mscms.dll");
+    EXPECT_EQ(library_loads, 1);
+    if (again) FreeLibrary(again);
+  }
 }
 
 TEST_F(ColorManagement, ColorDirectoryIsTheSystems) {

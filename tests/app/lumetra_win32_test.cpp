@@ -143,12 +143,14 @@ std::string WindowText(HWND window) {
 // One run of the program.
 class Program {
  public:
-  Program() {
+  // Started in `folder` when one is given: the program reads its language file
+  // from its working folder.
+  explicit Program(const std::string& folder = std::string()) {
     std::string exe = testing::BinaryPath("app/lumetra.exe");
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
-    started_ = CreateProcessA(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &process_) != FALSE;
+    started_ = CreateProcessA(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
+                              folder.empty() ? nullptr : folder.c_str(), &startup, &process_) != FALSE;
   }
   ~Program() {
     if (!started_) return;
@@ -337,9 +339,11 @@ TEST_F(LumetraProgram, SelectionAssociatesTheProfileAndLoadsItsGammaTable) {
 
   program.Select(program.RowOf("Lumetra test 8-bit (*)"));
   EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kAssociations, kTable8));
-  std::vector<uint16_t> expected8;
-  for (uint16_t v : Table(255)) expected8.push_back(static_cast<uint16_t>(v * 257));
-  EXPECT_EQ(CardRamp(), expected8) << "8-bit entries are loaded as value * 256";
+  // 8-bit entries are loaded as value * 256; the server keeps the high byte
+  // and reads it back as value * 257.
+  std::vector<uint16_t> loaded8;
+  for (uint16_t v : Table(255)) loaded8.push_back(static_cast<uint16_t>(v << 8));
+  EXPECT_EQ(CardRamp(), AtServerPrecision(loaded8));
 
   program.Select(program.RowOf("Lumetra test 16-bit (*)"));
   EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kAssociations, kTable16));
@@ -384,6 +388,60 @@ TEST_F(LumetraProgram, TheProfileActivatedOnAMonitorIsSelectedAgainOnReturn) {
   program.MoveTo(300, 200);
   EXPECT_EQ(program.Selected(), b);
 
+  program.Close();
+  EXPECT_EQ(program.WaitForExit(), 0);
+}
+
+// The system goes on reporting A (the first association by name) for both
+// monitors; each screen keeps the mark of the profile last activated on it.
+TEST_F(LumetraProgram, MarksBelongToTheScreenTheyWereMadeOn) {
+  Associate(kTable8);
+  Program program;
+  ASSERT_TRUE(program.WaitForWindow());
+  const int a = program.RowOf("Lumetra test 8-bit (*)");
+  const int b = program.RowOf("Lumetra test plain");
+  const int c = program.RowOf("Lumetra test 16-bit (*)");
+  const int d = program.RowOf(std::string(kNoDesc) + " (*)");
+  ASSERT_TRUE(a >= 0 && b >= 0 && c >= 0 && d >= 0);
+  const int first_screen_x = 300, second_screen_x = 2200;
+
+  program.Select(b);  // marked on screen 0
+  program.MoveTo(second_screen_x, 100);
+  EXPECT_EQ(program.Selected(), a) << "screen 1 has no mark yet: the system's profile";
+  program.Select(c);  // marked on screen 1
+  program.MoveTo(first_screen_x, 200);
+  EXPECT_EQ(program.Selected(), b);
+
+  program.Select(d);  // on screen 0: replaces b's mark there, leaves screen 1's
+  program.MoveTo(second_screen_x, 100);
+  EXPECT_EQ(program.Selected(), c) << "an activation on screen 0 cleared screen 1's mark";
+
+  // A selection change that leaves nothing selected clears the marks of the
+  // dialog's screen only.
+  program.Select(-1);
+  EXPECT_EQ(program.Selected(), -1);
+  program.MoveTo(first_screen_x, 200);
+  EXPECT_EQ(program.Selected(), d) << "clearing on screen 1 took screen 0's mark";
+  program.MoveTo(second_screen_x, 100);
+  EXPECT_EQ(program.Selected(), a) << "screen 1's mark survived a selection of nothing";
+
+  program.Close();
+  EXPECT_EQ(program.WaitForExit(), 0);
+}
+
+TEST_F(LumetraProgram, AProfileThatCannotBeOpenedIsReportedAndLoadsNothing) {
+  std::vector<uint16_t> before = CardRamp();
+  Program program(testing::SourcePath("data"));  // where the language file lies
+  ASSERT_TRUE(program.WaitForWindow());
+  program.Select(program.RowOf(kUnreadable), true);
+  HWND box = program.Box(kWaitMs);
+  ASSERT_TRUE(box) << "no report";
+  const std::string text = WindowText(GetDlgItem(box, 0xFFFF));
+  EXPECT_EQ(text, "The colour profile is shorter than its header says (Error 5012)");
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(20);
+  EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kAssociations, kUnreadable)) << "the association is made first";
+  EXPECT_EQ(CardRamp(), before) << "the card was touched";
   program.Close();
   EXPECT_EQ(program.WaitForExit(), 0);
 }
