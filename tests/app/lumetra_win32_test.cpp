@@ -14,6 +14,7 @@
 #include "app/color_management.h"
 #include "tests/testing/icc_builder.h"
 #include "tests/testing/paths.h"
+#include "tests/testing/test_bed_win32.h"
 
 namespace lumetra {
 namespace {
@@ -21,6 +22,9 @@ namespace {
 using testing::DescTagData;
 using testing::IccBuilder;
 using testing::MlucTagData;
+using testing::AtServerPrecision;
+using testing::CardRamp;
+using testing::ClearAssociations;
 
 constexpr char kAssociations[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ICM\\mntr";
 constexpr char kSettingsKey[] = "Software\\Pelo\\Lumetra\\Framework";
@@ -66,39 +70,12 @@ std::string Wide8(const std::wstring& text) {
   return buffer;
 }
 
-// The graphics card's table as the X server keeps it: 8 bits per entry.
-std::vector<uint16_t> AtServerPrecision(const std::vector<uint16_t>& words) {
-  std::vector<uint16_t> read;
-  for (uint16_t w : words) read.push_back(static_cast<uint16_t>((w >> 8) * 257));
-  return read;
-}
-
-std::vector<uint16_t> CardRamp() {
-  std::vector<uint16_t> ramp(768);
-  HDC dc = CreateDCA("\\\\.\\DISPLAY1", nullptr, nullptr, nullptr);
-  if (dc) {
-    if (!GetDeviceGammaRamp(dc, ramp.data())) ramp.clear();
-    DeleteDC(dc);
-  }
-  return ramp;
-}
-
 bool HasValue(HKEY root, const char* path, const char* name) {
   return RegGetValueA(root, path, name, RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-// The profile the system reports for a monitor is the first associated one.
-void ClearAssociations() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kAssociations); }
-
 void Associate(const char* file_name) {
-  using Fn = BOOL(WINAPI*)(PCSTR, PCSTR, PCSTR);
-  auto associate = reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("mscms.dll"), "AssociateColorProfileWithDeviceA")));
-  ASSERT_TRUE(associate);
-  DISPLAY_DEVICEA monitor{};
-  monitor.cb = sizeof(monitor);
-  ASSERT_TRUE(EnumDisplayDevicesA("\\\\.\\DISPLAY1", 0, &monitor, 0));
-  ASSERT_TRUE(associate(nullptr, file_name, monitor.DeviceID)) << file_name;
+  ASSERT_TRUE(testing::AssociateWithFirstMonitor(file_name)) << file_name;
 }
 
 struct FoundWindow {
@@ -261,11 +238,7 @@ class LumetraProgram : public ::testing::Test {
     ClearAssociations();
     for (const char* name : {kRealV4, kRealV2, kTable8, kTable16, kPlain, kFormula, kNoDesc, kUnreadable, kUnlisted})
       DeleteFileA((directory_ + name).c_str());
-    if (saved_ramp_.size() == 768) {
-      HDC dc = CreateDCA("\\\\.\\DISPLAY1", nullptr, nullptr, nullptr);
-      SetDeviceGammaRamp(dc, saved_ramp_.data());
-      DeleteDC(dc);
-    }
+    testing::SetCardRamp(saved_ramp_);
   }
 
   void SetUp() override { ClearAssociations(); }

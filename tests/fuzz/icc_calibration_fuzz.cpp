@@ -6,21 +6,19 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/support/file_access.h"
 #include "icc/calibration_curves.h"
 #include "icc/profile.h"
 #include "icc/video_card_gamma.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/fuzz/tag_profile.h"
 #include "tests/testing/fake_gamma_device.h"
 
 using namespace lumetra;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::vector<uint8_t> bytes = fuzz::ProfileAroundTag(Signature("vcgt"), data, size);
-  MemFile source;
-  if (MemFileInit(&source, bytes.data(), bytes.size()) != kOk) return 0;
-  IccProfile* profile = nullptr;
-  if (OpenProfile(&profile, &source) != kOk) return 0;
+  fuzz::TagProfile opened(Signature("vcgt"), data, size);
+  IccProfile* profile = opened.get();
+  if (!profile) return 0;
 
   GammaRamp ramp;
   std::memset(&ramp, 0xA5, sizeof ramp);
@@ -37,6 +35,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* raw = reinterpret_cast<const uint8_t*>(&ramp);
     for (size_t i = 0; i < sizeof ramp; ++i) fuzz::Require(raw[i] == 0xA5, "a refused tag leaves the ramp alone");
   }
-  CloseProfile(profile);
   return 0;
 }

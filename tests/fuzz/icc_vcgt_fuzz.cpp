@@ -6,10 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/support/file_access.h"
 #include "icc/profile.h"
 #include "icc/video_card_gamma.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/fuzz/tag_profile.h"
 #include "tests/testing/fake_gamma_device.h"
 
 using namespace lumetra;
@@ -24,11 +24,9 @@ uint16_t StoredEntry(const uint8_t* tag, uint16_t entry_size, size_t index) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::vector<uint8_t> bytes = fuzz::ProfileAroundTag(Signature("vcgt"), data, size);
-  MemFile source;
-  if (MemFileInit(&source, bytes.data(), bytes.size()) != kOk) return 0;
-  IccProfile* profile = nullptr;
-  if (OpenProfile(&profile, &source) != kOk) return 0;
+  fuzz::TagProfile opened(Signature("vcgt"), data, size);
+  IccProfile* profile = opened.get();
+  if (!profile) return 0;
 
   testing::FakeGammaDevice card;
   uint16_t before[testing::FakeGammaDevice::kWords];
@@ -43,6 +41,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Require(card.set_calls == 0, "a refused table never reaches the card");
     fuzz::Require(std::memcmp(before, card.tables[0], sizeof before) == 0, "the card is untouched");
   }
-  CloseProfile(profile);
   return 0;
 }

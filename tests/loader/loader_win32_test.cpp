@@ -15,18 +15,21 @@
 #include <string>
 #include <vector>
 
-#include "app/color_management.h"
 #include "icc/calibration_curves.h"
 #include "icc/profile.h"
 #include "tests/testing/icc_builder.h"
 #include "tests/testing/paths.h"
+#include "tests/testing/test_bed_win32.h"
 
 namespace lumetra {
 namespace {
 
 using Words = std::vector<uint16_t>;
+using testing::AtServerPrecision;
+using testing::CardRamp;
+using testing::ClearAssociations;
+using testing::SetCardRamp;
 
-constexpr char kAssociations[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ICM\\mntr";
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kRunValue[] = "Lumetra Loader";
 constexpr char kWatcherClass[] = "LumetraLoaderWatcher";
@@ -36,39 +39,8 @@ const char* const kCalibration = "lumetra-loader-a.icm";  // colord Gamma5000K, 
 const char* const kRaisedBlack = "lumetra-loader-b.icm";  // black at 8 %: refused by the test bed
 const char* const kPlain = "lumetra-loader-c.icm";        // no vcgt
 const char* const kBluish = "lumetra-loader-d.icm";       // colord Bluish, another 16-bit vcgt
-const char* const kDisplay1 = "\\\\.\\DISPLAY1";
 
 std::string LoaderPath() { return testing::BinaryPath("loader/lumetra-loader.exe"); }
-
-Words CardRamp(const char* display = kDisplay1) {
-  Words ramp(768);
-  HDC dc = CreateDCA(display, nullptr, nullptr, nullptr);
-  if (!dc) return {};
-  if (!GetDeviceGammaRamp(dc, ramp.data())) ramp.clear();
-  DeleteDC(dc);
-  return ramp;
-}
-
-bool SetCardRamp(const Words& ramp) {
-  HDC dc = CreateDCA(kDisplay1, nullptr, nullptr, nullptr);
-  bool set = dc && SetDeviceGammaRamp(dc, const_cast<uint16_t*>(ramp.data()));
-  if (dc) DeleteDC(dc);
-  return set;
-}
-
-// The card's table as the test bed's X server keeps it: 8 bits per entry.
-Words AtServerPrecision(const Words& words) {
-  Words kept;
-  for (uint16_t w : words) kept.push_back(static_cast<uint16_t>((w >> 8) * 257));
-  return kept;
-}
-
-Words Identity() {
-  Words words;
-  for (int c = 0; c < 3; ++c)
-    for (int i = 0; i < 256; ++i) words.push_back(static_cast<uint16_t>(i << 8));
-  return words;
-}
 
 // A ramp the test bed accepts that no profile here asks for.
 Words Foreign() {
@@ -91,17 +63,8 @@ Words Wanted(const std::string& path) {
   return Words(&ramp.table[0][0], &ramp.table[0][0] + 768);
 }
 
-void ClearAssociations() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kAssociations); }
-
 void Associate(const char* file_name) {
-  using Fn = BOOL(WINAPI*)(PCSTR, PCSTR, PCSTR);
-  auto associate = reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("mscms.dll"), "AssociateColorProfileWithDeviceA")));
-  ASSERT_TRUE(associate);
-  DISPLAY_DEVICEA monitor{};
-  monitor.cb = sizeof(monitor);
-  ASSERT_TRUE(EnumDisplayDevicesA(kDisplay1, 0, &monitor, 0));
-  ASSERT_TRUE(associate(nullptr, file_name, monitor.DeviceID)) << file_name;
+  ASSERT_TRUE(testing::AssociateWithFirstMonitor(file_name)) << file_name;
 }
 
 std::string RunValue() {
@@ -208,11 +171,8 @@ bool WaitForCard(const Words& expected, DWORD ms) {
 class LoaderProgram : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char directory[256] = {};
-    uint32_t size = 254;
-    ASSERT_EQ(BindColorManagement(), 0);
-    ASSERT_TRUE(CmsGetColorDirectory(nullptr, directory, &size));
-    directory_ = std::string(directory) + "\\";
+    directory_ = testing::ColorDirectory();
+    ASSERT_FALSE(directory_.empty());
 
     auto install_real = [](const char* name, const char* installed) {
       const std::string real = std::string("/usr/share/color/icc/colord/") + name;
@@ -250,7 +210,7 @@ class LoaderProgram : public ::testing::Test {
 
   void SetUp() override {
     ClearAssociations();
-    ASSERT_TRUE(SetCardRamp(Identity()));
+    ASSERT_TRUE(SetCardRamp(testing::IdentityRamp()));
   }
 
   static Words CalibrationRamp() { return Wanted(directory_ + kCalibration); }
@@ -281,7 +241,7 @@ TEST_F(LoaderProgram, ResetLoadsTheIdentity) {
   EXPECT_EQ(run.code, 0) << run.output;
   EXPECT_EQ(LinesOf(run.output).size(), 2u) << run.output;
   EXPECT_TRUE(Contains(run.output, "linear ramp loaded, verified")) << run.output;
-  EXPECT_EQ(CardRamp(), AtServerPrecision(Identity()));
+  EXPECT_EQ(CardRamp(), AtServerPrecision(testing::IdentityRamp()));
 }
 
 TEST_F(LoaderProgram, ARefusedRampIsReportedAndLeavesTheCard) {
