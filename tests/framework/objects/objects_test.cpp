@@ -169,18 +169,56 @@ TEST(RefreshUserInterfaceTest, SendsCommand400OnlyWhenAskedOrForced) {
 class HookNamer : public TPloElement {
  public:
   std::string hook;
-  Status OnKeyDown(TPloEvent&) override { hook = "OnKeyDown"; return kOk; }
-  Status OnFilesDropped(TPloEvent&) override { hook = "OnFilesDropped"; return kOk; }
+  Status Note(const char* name) {
+    hook = name;
+    return kOk;
+  }
+  Status OnIdle(TPloEvent&) override { return Note("OnIdle"); }
+  Status OnMouseDown(TPloEvent&) override { return Note("OnMouseDown"); }
+  Status OnMouseUp(TPloEvent&) override { return Note("OnMouseUp"); }
+  Status OnKeyDown(TPloEvent&) override { return Note("OnKeyDown"); }
+  Status OnKeyUp(TPloEvent&) override { return Note("OnKeyUp"); }
+  Status OnUpdate(TPloEvent&) override { return Note("OnUpdate"); }
+  Status OnActivate(TPloEvent&) override { return Note("OnActivate"); }
+  Status OnDeactivate(TPloEvent&) override { return Note("OnDeactivate"); }
+  Status OnEventA(TPloEvent&) override { return Note("OnEventA"); }
+  Status OnResume(TPloEvent&) override { return Note("OnResume"); }
+  Status OnSuspend(TPloEvent&) override { return Note("OnSuspend"); }
   Status HandleCommand(TPloEvent&, uint32_t command) override {
     hook = "HandleCommand" + std::to_string(command);
     return kOk;
   }
+  Status OnMenuCommand(TPloEvent&) override { return Note("OnMenuCommand"); }
+  Status OnControlEvent(TPloEvent&) override { return Note("OnControlEvent"); }
+  Status OnEventB(TPloEvent&) override { return Note("OnEventB"); }
+  Status OnEventC(TPloEvent&) override { return Note("OnEventC"); }
+  Status OnFilesDropped(TPloEvent&) override { return Note("OnFilesDropped"); }
+  Status OnMouseMoved(TPloEvent&) override { return Note("OnMouseMoved"); }
 };
 
-TEST(HandleEventTest, SharedHooksCommandsAndTypesWithoutAHook) {
+TEST(HandleEventTest, EveryEventTypeReachesItsHookAndOtherTypesNone) {
   const std::pair<uint32_t, const char*> table[] = {
-      {kEventKeyDown, "OnKeyDown"}, {kEventKeyRepeat, "OnKeyDown"}, {kEventCommand, "HandleCommand77"},
-      {kEventFilesDropped, "OnFilesDropped"}, {7, ""}, {kEventFileList, ""},
+      {kEventIdle, "OnIdle"},
+      {kEventMouseDown, "OnMouseDown"},
+      {kEventMouseUp, "OnMouseUp"},
+      {kEventKeyDown, "OnKeyDown"},
+      {kEventKeyUp, "OnKeyUp"},
+      {kEventKeyRepeat, "OnKeyDown"},
+      {kEventUpdate, "OnUpdate"},
+      {kEventActivate, "OnActivate"},
+      {kEventDeactivate, "OnDeactivate"},
+      {kEventFurtherA, "OnEventA"},
+      {kEventResume, "OnResume"},
+      {kEventSuspend, "OnSuspend"},
+      {kEventCommand, "HandleCommand77"},
+      {kEventMenuCommand, "OnMenuCommand"},
+      {kEventControl, "OnControlEvent"},
+      {kEventFurtherB, "OnEventB"},
+      {kEventFurtherC, "OnEventC"},
+      {kEventFilesDropped, "OnFilesDropped"},
+      {kEventMouseMoved, "OnMouseMoved"},
+      // Types without a hook, the file list among them (only dialogs take it).
+      {7, ""}, {10, ""}, {22, ""}, {33, ""}, {kEventFileList, ""}, {35, ""}, {0xFFFFFFFFu, ""},
   };
   HookNamer element;
   for (const auto& [type, hook] : table) {
@@ -188,10 +226,19 @@ TEST(HandleEventTest, SharedHooksCommandsAndTypesWithoutAHook) {
     event.type = type;
     event.command = 77;
     element.hook.clear();
-    EXPECT_EQ(element.HandleEvent(event), kOk);
+    EXPECT_EQ(element.HandleEvent(event), kOk) << "event type " << type;
     EXPECT_EQ(element.hook, hook) << "event type " << type;
   }
+}
+
+TEST(HandleEventTest, BaseHooksAnswerZeroButControlEvents) {
   TPloElement plain;
+  for (uint32_t type : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 8u, 9u, 23u, 24u, 25u, 26u, 27u, 29u, 30u, 31u,
+                        32u, 34u}) {
+    TPloEvent event;
+    event.type = type;
+    EXPECT_EQ(plain.HandleEvent(event), kOk) << "event type " << type;
+  }
   TPloEvent event;
   event.type = kEventControl;
   EXPECT_EQ(plain.HandleEvent(event), kEventNotHandled) << "control events need an override";
