@@ -244,8 +244,9 @@ intptr_t TDialog::HandleDialogMessage(uint32_t message, uintptr_t wparam, intptr
         in_timer_ = 1;
         DeletedDialogMarker() = nullptr;
         status = OnIdle(event);
-        // The hook may have deleted this dialog: then nothing of it is touched.
-        if (DeletedDialogMarker() == this) return result;
+        // The hook may have deleted this dialog, or closed it and run a sweep
+        // that released it after another dialog: then nothing of it is touched.
+        if (DeletedDialogMarker() == this || !StillExists()) return result;
         in_timer_ = 0;
       }
       break;

@@ -681,5 +681,125 @@ TEST(DialogGuiSettingsChild, PaintsTheSettings) {
   EXPECT_EQ(shot.At(item99.right - quarter, middle), (Color3{0, 0, 220})) << "its right half";
 }
 
+
+// ---------------------------------------------------------------------------
+// Released dialogs. Their objects live on pages of their own that become
+// inaccessible when the object is freed; an access to such a page is counted
+// and then let through (the page is opened again), so a test can say what
+// broke instead of the process dying.
+
+class PoisonedHeap {
+ public:
+  PoisonedHeap() { handler_ = AddVectoredExceptionHandler(1, &CountAccess); }
+  ~PoisonedHeap() {
+    RemoveVectoredExceptionHandler(handler_);
+    for (const Block& block : blocks_) VirtualFree(block.address, 0, MEM_RELEASE);
+    blocks_.clear();
+    accesses_ = 0;
+  }
+  PoisonedHeap(const PoisonedHeap&) = delete;
+  PoisonedHeap& operator=(const PoisonedHeap&) = delete;
+
+  static void* Allocate(size_t size) {
+    void* address = VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!address) std::abort();
+    blocks_.push_back({address, size});
+    return address;
+  }
+  static void Free(void* address) {
+    for (const Block& block : blocks_) {
+      if (block.address != address) continue;
+      std::memset(address, 0xDD, block.size);
+      DWORD previous = 0;
+      VirtualProtect(address, block.size, PAGE_NOACCESS, &previous);
+    }
+  }
+  // Reads and writes of freed objects since the heap was set up.
+  static int Accesses() { return accesses_; }
+
+ private:
+  struct Block {
+    void* address;
+    size_t size;
+  };
+  static LONG CALLBACK CountAccess(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION || record->NumberParameters < 2) {
+      return EXCEPTION_CONTINUE_SEARCH;
+    }
+    auto at = static_cast<uintptr_t>(record->ExceptionInformation[1]);
+    for (const Block& block : blocks_) {
+      auto start = reinterpret_cast<uintptr_t>(block.address);
+      if (at < start || at >= start + block.size) continue;
+      ++accesses_;
+      DWORD previous = 0;
+      VirtualProtect(block.address, block.size, PAGE_READWRITE, &previous);
+      return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+
+  void* handler_ = nullptr;
+  static inline std::vector<Block> blocks_;
+  static inline int accesses_ = 0;
+};
+
+class PoisonedDialog;
+// Kept outside the dialogs, so that a hook that releases its own dialog reads
+// nothing of it afterwards.
+std::function<Status(PoisonedDialog*)> idle_hook;
+
+class PoisonedDialog : public TDialog {
+ public:
+  explicit PoisonedDialog(int16_t id) { SetTemplateId(id); }
+  static void* operator new(size_t size) { return PoisonedHeap::Allocate(size); }
+  static void operator delete(void* address) { PoisonedHeap::Free(address); }
+
+  Status OnIdle(TPloEvent&) override { return idle_hook ? idle_hook(this) : Status{kOk}; }
+  Status OnItem(TPloEvent*, int16_t item) override {
+    return item == 22 ? Status{kSystemResourceUnavailable} : Status{kOk};
+  }
+  HWND Window() { return static_cast<HWND>(GetWindowHandle()); }
+};
+
+TEST(DialogRelease, ATimerWhoseIdleHookReleasesItsOwnDialogTouchesNothingOfIt) {
+  PoisonedHeap heap;
+  TPloObject head;
+  ASSERT_EQ(FirstObject(), &head);
+  auto* a = new PoisonedDialog(104);
+  auto* b = new PoisonedDialog(104);
+  ASSERT_EQ(a->Create(kDialogReleaseOnClose, nullptr, 0, 0), kOk);
+  ASSERT_EQ(b->Create(kDialogReleaseOnClose, nullptr, 0, 0), kOk);
+  HWND window_a = a->Window(), window_b = b->Window();
+
+  // B closes A and itself and forces a refresh: the sweep releases B, then A,
+  // so the deleted-dialog marker names A when B's timer handling resumes.
+  idle_hook = [a](PoisonedDialog* self) {
+    a->Close();
+    self->Close();
+    return RefreshUserInterface(true);
+  };
+  SendMessageA(window_b, WM_TIMER, 1, 0);
+  idle_hook = nullptr;
+
+  EXPECT_FALSE(IsWindow(window_a));
+  EXPECT_FALSE(IsWindow(window_b));
+  EXPECT_EQ(FindTarget(a), nullptr) << "A was released by the sweep";
+  EXPECT_EQ(FindTarget(b), nullptr) << "B was released by the sweep";
+  EXPECT_EQ(heap.Accesses(), 0) << "B's timer handling wrote to B after its release";
+}
+
+// A report box that lets timers run meanwhile, as a real one would.
+struct TimerDuringReport {
+  HWND window = nullptr;
+  int shown = 0;
+  static int32_t Show(void* context, const char*, const char*, uint32_t, void*) {
+    auto* self = static_cast<TimerDuringReport*>(context);
+    ++self->shown;
+    SendMessageA(self->window, WM_TIMER, 1, 0);
+    return IDOK;
+  }
+};
+
 }  // namespace
 }  // namespace lumetra
