@@ -196,6 +196,11 @@ TDialog::~TDialog() {
 
 Status TDialog::Create(uint32_t flags, void* parent, int16_t anchor_item, int32_t reserved) {
   if (window_) return kOk;
+  // A closed dialog made again before the sweep that was to release it stays:
+  // the refresh broadcast of its own initialisation sweeps the list. Only when
+  // no window comes of it is it left to that sweep.
+  const bool release_was_pending = ReleasePending();
+  CancelRelease();
   flags_ |= flags;
   if (!(flags_ & kDialogDeferred)) {
     stay_on_top_ = (flags_ & kDialogStayOnTop) ? 1 : 0;
@@ -218,6 +223,7 @@ Status TDialog::Create(uint32_t flags, void* parent, int16_t anchor_item, int32_
   if (result == kOk && !(flags_ & kDialogNoAutoShow) && (flags_ & kDialogDeferred)) Show();
   if (placement_mode_ != 0) RestorePosition(false);
   if (result == kOk && template_id_ == 0) result = OnInitDialog();
+  if (release_was_pending && !window_ && !(flags_ & kDialogModal)) RequestRelease();
   return result;
 }
 

@@ -166,6 +166,7 @@ class TPloObject : public TPloElement {
   // Fixed operations.
   // Asks the sweep after the next broadcast to unlink and release this object.
   void RequestRelease() { release_pending_ = 1; }
+  void CancelRelease() { release_pending_ = 0; }
   bool ReleasePending() const { return release_pending_ != 0; }
 
  private:

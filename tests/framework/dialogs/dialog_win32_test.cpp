@@ -762,6 +762,44 @@ class PoisonedDialog : public TDialog {
   HWND Window() { return static_cast<HWND>(GetWindowHandle()); }
 };
 
+TEST(DialogRelease, AModelessSelfReleasingDialogGoesAtTheSweepAfterItsClose) {
+  PoisonedHeap heap;
+  TPloObject head;  // the sweep never looks at the head of the list
+  ASSERT_EQ(FirstObject(), &head);
+  Boxes boxes;
+  SetMessagePresenter(&Boxes::Record, &boxes);
+
+  auto* dialog = new PoisonedDialog(104);
+  ASSERT_EQ(dialog->Create(kDialogReleaseOnClose, nullptr, 0, 0), kOk);
+  HWND first = dialog->Window();
+  dialog->Close();
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_TRUE(dialog->ReleasePending()) << "Close marks a modeless self-releasing dialog";
+  EXPECT_EQ(FindTarget(dialog), dialog) << "it stays until the next sweep";
+
+  // Created again before a sweep: its own initialisation runs a refresh
+  // broadcast, whose sweep must not take it.
+  ASSERT_EQ(dialog->Create(kDialogReleaseOnClose, nullptr, 0, 0), kOk);
+  EXPECT_EQ(heap.Accesses(), 0) << "the dialog was released during its own initialisation";
+  EXPECT_EQ(FindTarget(dialog), dialog) << "a dialog created again is no longer to be released";
+  EXPECT_NE(dialog->GetWindowHandle(), nullptr);
+  EXPECT_FALSE(dialog->ReleasePending());
+
+  HWND second = dialog->Window();
+  dialog->Close();
+  EXPECT_EQ(BroadcastCommand(nullptr, kCommandRefreshUserInterface, 0), kOk);
+  EXPECT_EQ(FindTarget(dialog), nullptr) << "released by the sweep after the broadcast";
+  EXPECT_FALSE(IsWindow(second));
+  EXPECT_EQ(heap.Accesses(), 0);
+  EXPECT_TRUE(boxes.texts.empty()) << "no dialog was destroyed with its window open";
+  SetMessagePresenter(nullptr, nullptr);
+
+  ProbeDialog kept(104);
+  ASSERT_EQ(kept.Create(0, nullptr, 0, 0), kOk);
+  kept.Close();
+  EXPECT_FALSE(kept.ReleasePending()) << "without flag 0x1 nothing is released";
+}
+
 TEST(DialogRelease, ATimerWhoseIdleHookReleasesItsOwnDialogTouchesNothingOfIt) {
   PoisonedHeap heap;
   TPloObject head;
