@@ -26,6 +26,8 @@ bool IsJapaneseLanguage();
 
 // The drawing layer: one target window with its device context.
 void SetDrawingTarget(void* window);
+// Clears the drawing target when it is this window.
+void ReleaseDrawingTarget(void* window);
 void* DrawingContext();  // HDC, null without a target
 void SetDrawingForeColor(Color3 color);
 void FillDrawingRect(const ShortRect& rect);

@@ -202,7 +202,7 @@ intptr_t TDialog::HandleDialogMessage(uint32_t message, uintptr_t wparam, intptr
       break;
 
     case WM_DESTROY:
-      if (window) SetDrawingTarget(nullptr);
+      ReleaseDrawingTarget(window);
       tool_tip_ = nullptr;  // destroyed with its owner
       SetWindowHandle(nullptr);
       break;

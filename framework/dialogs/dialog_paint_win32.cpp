@@ -60,6 +60,10 @@ void SetDrawingTarget(void* window) {
   if (layer.window) ReplaceBrushAndPen();
 }
 
+void ReleaseDrawingTarget(void* window) {
+  if (window && Hwnd(window) == layer.window) SetDrawingTarget(nullptr);
+}
+
 void* DrawingContext() { return layer.dc; }
 
 void SetDrawingForeColor(Color3 color) {

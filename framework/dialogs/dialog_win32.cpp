@@ -254,12 +254,17 @@ void TDialog::Close() {
         }
       }
     }
-    window_ = nullptr;
+    // A modal window outlives EndDialog until its loop ends, when it no longer
+    // belongs to this object: the drawing layer lets go of it now.
+    ReleaseDrawingTarget(window);
+    // Ended while the object still holds the window, so that its WM_DESTROY
+    // reaches this dialog.
     if (flags_ & kDialogModal) {
       EndDialog(window, 0);
     } else {
       DestroyWindow(window);
     }
+    window_ = nullptr;
     RequestUserInterfaceRefresh();
   }
   if ((flags_ & kDialogReleaseOnClose) && !(flags_ & kDialogModal)) RequestRelease();

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "framework/dialogs/dialog.h"
+#include "framework/dialogs/dialog_internal.h"
 #include "framework/support/catalogue.h"
 #include "framework/support/messages.h"
 #include "tests/testing/paths.h"
@@ -838,6 +839,29 @@ struct TimerDuringReport {
     return IDOK;
   }
 };
+
+// ---------------------------------------------------------------------------
+// Life: drawing layer, modal runs, commands
+
+TEST(Dialog, ClosingLetsGoOfTheDrawingLayer) {
+  ProbeDialog modeless(104);
+  ASSERT_EQ(modeless.Create(0, nullptr, 0, 0), kOk);
+  modeless.FocusDrawing();
+  ASSERT_NE(DrawingContext(), nullptr) << "a shown dialog becomes the drawing target";
+  modeless.Close();
+  EXPECT_EQ(DrawingContext(), nullptr) << "a closed modeless dialog leaves no context behind";
+
+  ProbeDialog modal(100);
+  void* during = nullptr;
+  modal.on_item = [&](ProbeDialog* d, int16_t) {
+    d->FocusDrawing();
+    during = DrawingContext();
+    d->Close();
+  };
+  RunDriven(modal, [](HWND window) { Click(window, 10); });
+  EXPECT_NE(during, nullptr);
+  EXPECT_EQ(DrawingContext(), nullptr) << "a closed modal dialog leaves no context behind";
+}
 
 }  // namespace
 }  // namespace lumetra
