@@ -731,6 +731,11 @@ Status TDialog::OpenFileData(TPloEvent& event, const FileListEntry& entry) {
   char path[kPathBufferSize];
   Status status = MakeTempFileName(path, sizeof(path));
   if (status != kOk) return status;
+  // Making the name made the file: it goes again on every path.
+  struct RemovedAtEnd {
+    const char* path;
+    ~RemovedAtEnd() { DeleteFileA(path); }
+  } temporary{path};
   HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_TEMPORARY, nullptr);
   if (file == INVALID_HANDLE_VALUE) return StatusFromSystem(false);
@@ -741,10 +746,7 @@ Status TDialog::OpenFileData(TPloEvent& event, const FileListEntry& entry) {
                                                          nullptr) &&
                                  written == entry.size));
   CloseHandle(file);
-  if (ok) status = OpenFile(&event, path);
-  else status = kShortWrite;
-  DeleteFileA(path);
-  return status;
+  return ok ? OpenFile(&event, path) : Status{kShortWrite};
 }
 
 }  // namespace lumetra

@@ -48,6 +48,19 @@ class ProbeDialog : public TDialog {
     std::snprintf(text, kItemTipSize, "%s", tip.c_str());
     return kOk;
   }
+  // Notes the file and what it held when the hook was called.
+  Status OpenFile(TPloEvent* event, const char* path) override {
+    std::string bytes;
+    if (std::FILE* f = std::fopen(path, "rb")) {
+      char buffer[256];
+      size_t n;
+      while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+      std::fclose(f);
+    }
+    opened.push_back({path, bytes});
+    return kOk;
+  }
+
 
   std::atomic<HWND> window{nullptr};
   std::map<int16_t, Status> answers;
@@ -55,6 +68,7 @@ class ProbeDialog : public TDialog {
   std::function<void(ProbeDialog*)> on_init;
   std::function<void(ProbeDialog*, int16_t)> on_item;
   std::string tip;
+  std::vector<std::pair<std::string, std::string>> opened;  // path, bytes
 };
 
 // Runs the dialog modally on this thread; `drive` acts on the shown window from
@@ -861,6 +875,67 @@ TEST(Dialog, ClosingLetsGoOfTheDrawingLayer) {
   RunDriven(modal, [](HWND window) { Click(window, 10); });
   EXPECT_NE(during, nullptr);
   EXPECT_EQ(DrawingContext(), nullptr) << "a closed modal dialog leaves no context behind";
+}
+
+// ---------------------------------------------------------------------------
+// Failure paths through the executable's imports
+
+HANDLE WINAPI RefuseTempFiles(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE model);
+decltype(&CreateFileA) real_create_file = nullptr;
+std::string refused_folder;
+
+HANDLE WINAPI RefuseTempFiles(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE model) {
+  if (name && _strnicmp(name, refused_folder.c_str(), refused_folder.size()) == 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  return real_create_file(name, access, share, security, disposition, flags, model);
+}
+
+size_t EntriesIn(const std::string& unix_dir) {
+  size_t n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(testing::SystemPath(unix_dir))) {
+    (void)entry;
+    ++n;
+  }
+  return n;
+}
+
+TEST_F(DialogInFolder, AFileListEntryGoesThroughATemporaryFileThatIsAlwaysRemoved) {
+  std::string temp = dir_ + "/temp";
+  std::filesystem::create_directory(testing::SystemPath(temp));
+  char old_tmp[MAX_PATH] = "";
+  DWORD had_tmp = GetEnvironmentVariableA("TMP", old_tmp, sizeof old_tmp);
+  SetEnvironmentVariableA("TMP", testing::SystemPath(temp).c_str());
+  char temp_folder[MAX_PATH] = "";
+  GetTempPathA(sizeof temp_folder, temp_folder);  // as the temporary names will start
+
+  ProbeDialog dialog(104);
+  const FileListEntry entries[] = {{"first", "abc", 3}, {"second", "", 0}};
+  FileList list{2, entries};
+  TPloEvent event;
+  event.type = kEventFileList;
+  event.data = reinterpret_cast<uintptr_t>(&list);
+  EXPECT_EQ(dialog.HandleEvent(event), kOk);
+  ASSERT_EQ(dialog.opened.size(), 2u) << "one OpenFile for each entry";
+  EXPECT_EQ(dialog.opened[0].second, "abc") << "the hook reads the entry's data";
+  EXPECT_EQ(dialog.opened[1].second, "");
+  EXPECT_EQ(EntriesIn(temp), 0u) << "the temporary files are deleted after the hook";
+
+  void* real = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateFileA"));
+  real_create_file = reinterpret_cast<decltype(real_create_file)>(real);
+  refused_folder = temp_folder;
+  ASSERT_NE(SwapImport("CreateFileA", reinterpret_cast<void*>(&RefuseTempFiles), real), nullptr);
+  dialog.opened.clear();
+  Status refused = dialog.HandleEvent(event);
+  SwapImport("CreateFileA", real, reinterpret_cast<void*>(&RefuseTempFiles));
+  SetEnvironmentVariableA("TMP", had_tmp ? old_tmp : nullptr);
+
+  EXPECT_EQ(refused, -ERROR_ACCESS_DENIED) << "the system's status of the failed open";
+  EXPECT_TRUE(dialog.opened.empty()) << "the first failure stops the list";
+  EXPECT_EQ(EntriesIn(temp), 0u) << "a temporary file that could not be opened stays behind";
 }
 
 }  // namespace
