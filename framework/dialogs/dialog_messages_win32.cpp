@@ -422,19 +422,6 @@ intptr_t TDialog::WindowProc(uint32_t message, uintptr_t wparam, intptr_t lparam
       return 1;
     }
 
-    case WM_GETMINMAXINFO: {
-      // The platform's own tracking limits follow the dialog's, so that a
-      // drag is held at them before WM_SIZING is even asked.
-      LRESULT answer = previous ? CallWindowProcA(previous, window, message, wparam, lparam)
-                                : DefDlgProcA(window, message, wparam, lparam);
-      MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lparam);
-      if (info) {
-        info->ptMinTrackSize = POINT{minimum_width_, minimum_height_};
-        info->ptMaxTrackSize = POINT{maximum_width_, maximum_height_};
-      }
-      return answer;
-    }
-
     default: break;
   }
 
