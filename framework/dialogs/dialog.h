@@ -157,6 +157,10 @@ class TDialog : public TSysDialog, public GuiSettingsTarget {
   virtual void ApplyCursor();
   virtual uint32_t GetFlags();
   virtual Status Create(uint32_t flags, void* parent, int16_t anchor_item, int32_t reserved);
+  // Runs the dialog modally to its end and answers the run's last status (or
+  // the failure of Create); with flag 0x1 the object is then released. The
+  // modal flag goes again after the run, so the object can later make a
+  // modeless window. On a dialog that has a window already: 0, nothing else.
   virtual Status RunModal(uint32_t flags, void* parent);
   virtual Status SavePosition();
   virtual Status RestorePosition(bool keep_size);

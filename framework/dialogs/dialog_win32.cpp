@@ -228,6 +228,9 @@ Status TDialog::Create(uint32_t flags, void* parent, int16_t anchor_item, int32_
 }
 
 Status TDialog::RunModal(uint32_t flags, void* parent) {
+  // A dialog with a window is in a run already (a modal loop may be going on
+  // below this call): its flags, its last status and the object stay as they are.
+  if (window_) return kOk;
   // A status left from an earlier run is not this run's.
   last_status_ = kOk;
   Status result = Create(flags | kDialogModal, parent, 0, 0);

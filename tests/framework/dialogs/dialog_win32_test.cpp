@@ -880,6 +880,35 @@ TEST(Dialog, ClosingLetsGoOfTheDrawingLayer) {
   EXPECT_EQ(DrawingContext(), nullptr) << "a closed modal dialog leaves no context behind";
 }
 
+TEST(Dialog, ARunModalIsOneRunWithItsOwnLastStatus) {
+  ProbeDialog dialog(100);
+  dialog.answers = {{11, kPassedOn}, {12, kCancelled}};
+  Status nested = -7;
+  bool modal_during_outer_run = false;
+  dialog.on_item = [&](ProbeDialog* d, int16_t item) {
+    if (item != 11) return;
+    nested = d->RunModal(0, nullptr);
+    modal_during_outer_run = d->IsModal();
+  };
+  Status first = RunDriven(dialog, [](HWND window) {
+    Click(window, 12);
+    Click(window, 11);
+  });
+  EXPECT_EQ(nested, kOk) << "RunModal on an open dialog does nothing";
+  EXPECT_TRUE(modal_during_outer_run) << "a nested RunModal must not drop the modal flag";
+  EXPECT_EQ(first, kCancelled) << "the nested call leaves the outer run's last status";
+
+  dialog.window = nullptr;
+  Status second = RunDriven(dialog, [](HWND) {});
+  EXPECT_EQ(second, kOk) << "a new run starts without the last run's status";
+
+  // After its modal run the object can make a modeless window.
+  ASSERT_EQ(dialog.Create(0, nullptr, 0, 0), kOk);
+  EXPECT_FALSE(dialog.IsModal());
+  EXPECT_NE(dialog.GetWindowHandle(), nullptr);
+  dialog.Close();
+}
+
 // ---------------------------------------------------------------------------
 // Messages: suppression, tracking limits, keys
 
