@@ -33,8 +33,10 @@ class TMCListBox : public TControl {
   virtual bool IsRowSelected(int32_t row);  // false outside the list
   virtual Status SetFullRowSelect(bool on);
   virtual int32_t GetRowCount();
-  // Fields between tabs fill columns 0, 1, ...; runs of tabs count as one
-  // separator. A row at or past the end is appended. 20003 for a null text.
+  // Fields between tabs fill columns 0, 1, ... through SetCellText; runs of
+  // tabs count as one separator, and a text without fields sets nothing. A
+  // row at or past the end is appended. 0 whatever the cells answer; 20003
+  // for a null text, 21002 when the text cannot be copied.
   virtual Status SetRowText(int32_t row, const char* text);
   virtual Status InsertEmptyRow(int32_t row);
   // Replaces the columns by `count` left-aligned ones; widths in percent of
@@ -62,8 +64,6 @@ class TMCListBox : public TControl {
   // The dialog window the item lives in while it is alive, else null.
   void* LiveWindow();
   intptr_t Send(uint32_t message, uintptr_t wparam, intptr_t lparam);
-  // SetCellText that also tells which row the text went to.
-  Status SetCell(int32_t row, int32_t column, const char* text, int32_t* actual_row);
 };
 
 class TListBox : public TMCListBox {

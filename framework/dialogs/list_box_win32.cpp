@@ -89,15 +89,15 @@ Status TMCListBox::SetRowText(int32_t row, const char* text) {
   if (!copy) return kOutOfMemory;
   CopyBytes(text, copy.get(), length);
 
+  // Column 0 of a row past the end appends it at the end, where the other
+  // columns must follow it.
+  const int32_t count = GetRowCount();
+  if (row > count) row = count;
+  // Every field is set, whatever the cells before it answered; a text
+  // without fields sets nothing.
   char* cursor = copy.get();
-  char* field = NextTabField(&cursor);
-  // An empty text still names the row: column 0 becomes empty.
-  if (!field) return SetCell(row, 0, "", &row);
-  // When column 0 appends, the other columns follow the row where it landed.
-  for (int32_t column = 0; field; ++column, field = NextTabField(&cursor)) {
-    Status status = SetCell(row, column, field, &row);
-    if (status) return status;
-  }
+  int32_t column = 0;
+  while (char* field = NextTabField(&cursor)) SetCellText(row, column++, field);
   return kOk;
 }
 
@@ -132,27 +132,19 @@ Status TMCListBox::SetColumns(int32_t count, const int32_t* widths, const char* 
 }
 
 Status TMCListBox::SetCellText(int32_t row, int32_t column, const char* text) {
-  int32_t actual_row = row;
-  return SetCell(row, column, text, &actual_row);
-}
-
-Status TMCListBox::SetCell(int32_t row, int32_t column, const char* text, int32_t* actual_row) {
   if (!text) return kBadArgument;
   LVITEMA item = {};
   item.mask = LVIF_TEXT | LVIF_STATE;
   item.iItem = row;
   item.iSubItem = column;
   item.pszText = const_cast<char*>(text);
-  *actual_row = row;
   if (!LiveWindow()) return kOk;
 
   if (column != 0 || row < GetRowCount()) {
     if (!Send(LVM_SETITEMA, 0, Pointer(&item))) return kBadArgument;  // no such row or column
     return kOk;
   }
-  const intptr_t inserted = Send(LVM_INSERTITEMA, 0, Pointer(&item));
-  if (inserted < 0) return kOutOfMemory;
-  *actual_row = static_cast<int32_t>(inserted);  // the end of the list, not `row`
+  if (Send(LVM_INSERTITEMA, 0, Pointer(&item)) < 0) return kOutOfMemory;
   return kOk;
 }
 

@@ -182,7 +182,10 @@ TEST_F(Controls, ListViewRowsFillColumnsFromTabs) {
   EXPECT_EQ(Cell(view, 2, 1), "end");
   EXPECT_EQ(view.SetRowText(0, nullptr), kBadArgument);
   EXPECT_EQ(view.AddRow(""), kOk);
-  EXPECT_EQ(view.GetRowCount(), 4) << "an empty text still makes a row";
+  EXPECT_EQ(view.AddRow("\t\t"), kOk);
+  EXPECT_EQ(view.GetRowCount(), 3) << "a text without fields sets nothing";
+  EXPECT_EQ(view.SetRowText(0, ""), kOk);
+  EXPECT_EQ(Cell(view, 0, 0), "sRGB") << "not even column 0";
 
   EXPECT_EQ(view.GetCheckState(0), -1) << "no check boxes";
   view.SelectRow(2, true);
@@ -245,6 +248,38 @@ TEST_F(Controls, UserSelectionReachesOnItemOnceAndCodeSelectionDoesNot) {
     double_clicks += note.item == kListBoxItem && note.has_event && (note.data & kEventDoubleClick);
   }
   EXPECT_EQ(double_clicks, 1) << "the second click arrives marked as a double click";
+}
+
+// A list view whose cells of one column cannot be set.
+class RefusingView : public TMCListBox {
+ public:
+  Status SetCellText(int32_t row, int32_t column, const char* text) override {
+    columns.push_back(column);
+    if (column == refused) return kRefused;
+    return TMCListBox::SetCellText(row, column, text);
+  }
+  int32_t refused = -1;
+  std::vector<int32_t> columns;
+};
+
+TEST_F(Controls, ListViewRowTextSetsEveryFieldWhateverACellAnswers) {
+  RefusingView view;
+  ASSERT_EQ(view.AttachToDialog(&dialog_, kListViewItem), kOk);
+  const char* titles[] = {"0", "1", "2"};
+  ASSERT_EQ(view.SetColumns(3, nullptr, titles, 0), kOk);
+  ASSERT_EQ(view.AddRow("zero\tone\ttwo"), kOk);
+
+  view.refused = 1;
+  view.columns.clear();
+  EXPECT_EQ(view.SetRowText(0, "A\tB\tC"), kOk) << "a failing cell is not the row's status";
+  EXPECT_EQ(view.columns, (std::vector<int32_t>{0, 1, 2})) << "each field goes through SetCellText";
+  EXPECT_EQ(Cell(view, 0, 0), "A");
+  EXPECT_EQ(Cell(view, 0, 1), "one") << "the refused cell keeps its text";
+  EXPECT_EQ(Cell(view, 0, 2), "C") << "the cells after a failing one are set";
+
+  view.refused = -1;
+  EXPECT_EQ(view.SetRowText(0, "a\tb\tc\tno such column"), kOk);
+  EXPECT_EQ(Cell(view, 0, 2), "c");
 }
 
 }  // namespace
