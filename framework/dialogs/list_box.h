@@ -66,6 +66,9 @@ class TMCListBox : public TControl {
   intptr_t Send(uint32_t message, uintptr_t wparam, intptr_t lparam);
 };
 
+// Rows of a TListBox: an operation given a row that is not in the list (an
+// insertion also takes the end of the list) answers 20703 and changes
+// nothing, where the platform would append or do nothing quietly.
 class TListBox : public TMCListBox {
  public:
   TListBox() = default;
@@ -78,12 +81,12 @@ class TListBox : public TMCListBox {
   Status SelectRow(int32_t row, bool select) override;
   bool IsRowSelected(int32_t row) override;
   int32_t GetRowCount() override;
-  // Replaces the text of an existing row; 20003 for a row outside the list.
+  // Replaces the text of an existing row.
   Status SetRowText(int32_t row, const char* text) override;
   Status InsertEmptyRow(int32_t row) override;
   Status SetColumns(int32_t count, const int32_t* widths, const char* const* titles,
                     int32_t reserved) override;  // nothing to do: 0
-  // The row's text; the column is ignored. 20703 for a row outside the list.
+  // The row's text; the column is ignored. 20001 for an empty row.
   Status GetCellText(int32_t row, int32_t column, char* buffer, int32_t size) override;
   // List-view features a list box does not have: they do nothing.
   Status SetFullRowSelect(bool on) override;     // 0
@@ -94,6 +97,9 @@ class TListBox : public TMCListBox {
 
   // Added after TMCListBox's operations.
   virtual Status SetOrAddRow(int32_t row, int32_t reserved, const char* text);
+
+ private:
+  bool HasRow(int32_t row);  // 0 <= row < GetRowCount()
 };
 
 // Shared with the platform part: the next tab-separated field of a text

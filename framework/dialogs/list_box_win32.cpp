@@ -212,7 +212,11 @@ Status TListBox::AddRow(const char* text) {
   return ListBoxAnswer(Send(LB_ADDSTRING, 0, Pointer(text)));
 }
 
+bool TListBox::HasRow(int32_t row) { return row >= 0 && row < GetRowCount(); }
+
 Status TListBox::DeleteRow(int32_t row) {
+  if (!LiveWindow()) return kOk;
+  if (!HasRow(row)) return kIndexOutOfRange;
   Send(LB_DELETESTRING, static_cast<WPARAM>(row), 0);
   return kOk;
 }
@@ -246,13 +250,15 @@ Status TListBox::SetRowText(int32_t row, const char* text) {
   if (!text) return kBadArgument;
   if (!LiveWindow()) return kOk;
   // Deleting a row that is not there and inserting at -1 would append.
-  if (row < 0 || row >= GetRowCount()) return kBadArgument;
+  if (!HasRow(row)) return kIndexOutOfRange;
   Send(LB_DELETESTRING, static_cast<WPARAM>(row), 0);
   return ListBoxAnswer(Send(LB_INSERTSTRING, static_cast<WPARAM>(row), Pointer(text)));
 }
 
 Status TListBox::InsertEmptyRow(int32_t row) {
   if (!LiveWindow()) return kOk;
+  // The end of the list is a place to insert at too; -1 would append.
+  if (row != GetRowCount() && !HasRow(row)) return kIndexOutOfRange;
   return ListBoxAnswer(Send(LB_INSERTSTRING, static_cast<WPARAM>(row), Pointer("")));
 }
 
@@ -262,6 +268,7 @@ Status TListBox::GetCellText(int32_t row, int32_t, char* buffer, int32_t size) {
   if (!buffer || size <= 0) return kBadArgument;
   buffer[0] = '\0';
   if (!LiveWindow()) return kRefused;
+  if (!HasRow(row)) return kIndexOutOfRange;
   // LB_GETTEXT writes the whole text, however small the buffer.
   const intptr_t length = Send(LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
   if (length == LB_ERR) return kIndexOutOfRange;
@@ -285,7 +292,6 @@ int32_t TListBox::GetCheckState(int32_t) { return -1; }
 Status TListBox::SetRowImage(int32_t, int32_t) { return kNotAvailable; }
 
 Status TListBox::SetOrAddRow(int32_t row, int32_t, const char* text) {
-  if (row < 0) return kBadArgument;
   return row < GetRowCount() ? SetRowText(row, text) : AddRow(text);
 }
 

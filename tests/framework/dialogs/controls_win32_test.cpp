@@ -206,12 +206,10 @@ TEST_F(Controls, ListBoxRowsSelectionAndSetOrAdd) {
   ASSERT_EQ(list.GetRowCount(), 3);
   EXPECT_EQ(Cell(list, 1, 0), "SECOND") << "replaced in place";
   EXPECT_EQ(Cell(list, 2, 0), "third");
-  EXPECT_EQ(list.SetOrAddRow(-1, 0, "x"), kBadArgument);
-  EXPECT_EQ(list.SetRowText(3, "x"), kBadArgument) << "would delete nothing and insert nowhere";
+  EXPECT_EQ(list.SetOrAddRow(-1, 0, "x"), kIndexOutOfRange) << "row -1 is no row to set";
   char small[4];
   EXPECT_EQ(list.GetCellText(1, 0, small, sizeof small), kOk);
   EXPECT_STREQ(small, "SEC") << "cut to the buffer";
-  EXPECT_EQ(list.GetCellText(9, 0, small, sizeof small), kIndexOutOfRange);
 
   list.SelectRow(2, true);
   EXPECT_EQ(list.GetSelectedRow(), 2);
@@ -280,6 +278,23 @@ TEST_F(Controls, ListViewRowTextSetsEveryFieldWhateverACellAnswers) {
   view.refused = -1;
   EXPECT_EQ(view.SetRowText(0, "a\tb\tc\tno such column"), kOk);
   EXPECT_EQ(Cell(view, 0, 2), "c");
+}
+
+TEST_F(Controls, AListBoxRowOutsideTheListIsRefusedAlikeEverywhere) {
+  TListBox& list = dialog_.list;
+  for (const char* row : {"a", "b", "c"}) list.AddRow(row);
+  char text[8];
+  for (int32_t row : {-1, 3, 9}) {
+    EXPECT_EQ(list.DeleteRow(row), kIndexOutOfRange) << "DeleteRow " << row;
+    EXPECT_EQ(list.GetCellText(row, 0, text, sizeof text), kIndexOutOfRange) << "GetCellText " << row;
+    EXPECT_EQ(list.SetRowText(row, "x"), kIndexOutOfRange) << "SetRowText " << row;
+  }
+  for (int32_t row : {-1, 4, 9}) {
+    EXPECT_EQ(list.InsertEmptyRow(row), kIndexOutOfRange) << "InsertEmptyRow " << row;
+  }
+  ASSERT_EQ(list.GetRowCount(), 3) << "and nothing changed";
+  EXPECT_EQ(Cell(list, 0, 0), "a");
+  EXPECT_EQ(Cell(list, 2, 0), "c");
 }
 
 }  // namespace
