@@ -301,7 +301,7 @@ Status TDialog::DrawItemText(int16_t item, bool ellipsis) {
       description.lfWeight = FW_BOLD;
     } else {
       HDC screen = GetDC(nullptr);
-      description.lfHeight = -MulDiv(item_point_size_[item], GetDeviceCaps(screen, LOGPIXELSY), 72);
+      description.lfHeight = ItemFontHeight(item_point_size_[item], GetDeviceCaps(screen, LOGPIXELSY));
       ReleaseDC(nullptr, screen);
     }
     // With the cache full the dialog's own font serves.

@@ -128,6 +128,11 @@ bool RescaleRect(int32_t x, int32_t y, ShortRect* rect) {
   return true;
 }
 
+int32_t ItemFontHeight(int32_t points, int32_t pixels_per_inch) {
+  // Integer arithmetic as written: 8 points at 96 dpi are 10 pixels, not 11.
+  return -(points * pixels_per_inch / 72);
+}
+
 StatusOutcome ClassifyHookStatus(Status status) {
   if (status == kOk || status == kPassedOn) return {false, false};
   return {true, status != kCancelled};

@@ -53,6 +53,10 @@ void NormaliseFontDescription(uint8_t* description /* kLogFontSize bytes */);
 // false when the measure is unusable (0), leaving the rectangle alone.
 bool RescaleRect(int32_t x, int32_t y, ShortRect* rect);
 
+// The height of an item font (a LOGFONTA's lfHeight: negative, a character
+// height in pixels) of `points` on a screen of `pixels_per_inch`.
+int32_t ItemFontHeight(int32_t points, int32_t pixels_per_inch);
+
 // What becomes of a hook's status after a message: kept as the last status,
 // and shown in an error report.
 struct StatusOutcome {

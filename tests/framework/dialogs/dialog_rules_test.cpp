@@ -92,6 +92,14 @@ TEST(DialogRules, FontDescriptionsCompareAfterTheFaceIsZeroFilled) {
   EXPECT_EQ(std::strlen(reinterpret_cast<char*>(a + kFontFaceOffset)), kFontFaceSize - 1);
 }
 
+TEST(DialogRules, ItemFontHeightsTruncateThePixelsOfTheirPoints) {
+  EXPECT_EQ(ItemFontHeight(8, 96), -10) << "8 x 96 / 72 is 10.67: truncated, not rounded";
+  EXPECT_EQ(ItemFontHeight(10, 120), -16) << "16.67";
+  EXPECT_EQ(ItemFontHeight(9, 96), -12) << "exact";
+  EXPECT_EQ(ItemFontHeight(12, 72), -12);
+  EXPECT_EQ(ItemFontHeight(1, 96), -1);
+}
+
 TEST(DialogRules, RescalingKeepsTheDesignedGeometry) {
   ShortRect r{13, 6, 26, 12};
   ASSERT_TRUE(RescaleRect(6, 13, &r));
