@@ -30,7 +30,7 @@ Status ScreenBitmapBits(const PixelImage* image, int32_t screen_bits, MemPtr<uin
 // Draws the source part of the bitmap stretched into the destination
 // rectangle of the window, clipped to `clip` and, with `use_update_region`,
 // to the window's update region. The source is first moved, keeping its size,
-// to start inside the bitmap. Always 0.
+// to start inside the bitmap. 0, or the system's status of a failed stretch.
 Status DrawBitmap(BitmapHandle bitmap, void* window, const ShortRect& destination,
                   const ShortRect& clip, const ShortRect& source, bool use_update_region);
 

@@ -132,14 +132,16 @@ Status DrawBitmap(BitmapHandle bitmap, void* window, const ShortRect& destinatio
 
   HGDIOBJ previous = SelectObject(memory, static_cast<HBITMAP>(bitmap));
   SetStretchBltMode(screen.get(), COLORONCOLOR);
-  // A failed StretchBlt leaves the window as it was; no caller could react.
-  StretchBlt(screen.get(), destination.left, destination.top, destination.right - destination.left,
-             destination.bottom - destination.top, memory, left, top,
-             std::min(right - left, width), std::min(bottom - top, height), SRCCOPY);
+  const bool stretched =
+      StretchBlt(screen.get(), destination.left, destination.top, destination.right - destination.left,
+                 destination.bottom - destination.top, memory, left, top,
+                 std::min(right - left, width), std::min(bottom - top, height), SRCCOPY) != 0;
+  // Read before the clean-up calls below can change the last error.
+  const Status status = StatusFromSystem(stretched);
   SelectObject(memory, previous);
   DeleteDC(memory);
   if (region) DeleteObject(region);
-  return kOk;
+  return status;
 }
 
 Status DrawWholeBitmap(BitmapHandle bitmap, void* window, const ShortRect& destination) {

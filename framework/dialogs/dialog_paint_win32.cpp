@@ -238,11 +238,11 @@ Status TDialog::SetBackgroundPicture(int16_t item, int16_t image_number, const c
   const char* name = image_name ? image_name : ResourceNumber(static_cast<uint16_t>(image_number));
   Status status = LoadBackgroundBitmap(name, window_, &bitmap, module);
   if (status != kOk) return status;
-  // A picture that loads but cannot be shown leaves the previous one.
-  if (!bitmap) return kImageNotDisplayable;
+  // A loaded image without a bitmap (one that is not RGB) is a picture too:
+  // it replaces the previous one and shows nothing.
   if (picture_) DeleteObject(static_cast<HGDIOBJ>(picture_));
   picture_ = bitmap;
-  if (fit_height && item >= 1) {
+  if (fit_height && item >= 1 && bitmap) {
     int32_t width = 0, height = 0;
     GetBitmapSize(bitmap, &width, &height);
     if (width > 0) {

@@ -62,6 +62,7 @@ class ProbeDialog : public TDialog {
     return kOk;
   }
 
+  void* Picture() const { return picture_; }
 
   std::atomic<HWND> window{nullptr};
   std::map<int16_t, Status> answers;
@@ -1000,6 +1001,49 @@ TEST_F(DialogInFolder, AFileListEntryGoesThroughATemporaryFileThatIsAlwaysRemove
   EXPECT_EQ(refused, -ERROR_ACCESS_DENIED) << "the system's status of the failed open";
   EXPECT_TRUE(dialog.opened.empty()) << "the first failure stops the list";
   EXPECT_EQ(EntriesIn(temp), 0u) << "a temporary file that could not be opened stays behind";
+}
+
+BOOL WINAPI FailStretch(HDC, int, int, int, int, HDC, int, int, int, int, DWORD) {
+  SetLastError(ERROR_INVALID_HANDLE);
+  return FALSE;
+}
+
+TEST_F(DialogInFolder, APictureWithoutABitmapReplacesTheOldOneAndAFailedStretchIsReported) {
+  WriteTestFile(dir_ + "/old.bmp", TwoColourBitmap(16, 8, {0, 200, 0}, {0, 0, 220}));
+  std::filesystem::copy_file(
+      testing::SystemPath(testing::DependencySource("libpng1.6-1.6.39/contrib/pngsuite/basn0g08.png")),
+      testing::SystemPath(dir_ + "/grey.png"));
+  ProbeDialog dialog(104);
+  ASSERT_EQ(dialog.Create(0, nullptr, 0, 0), kOk);
+
+  ASSERT_EQ(dialog.SetBackgroundPicture(5, 0, "old", nullptr, false), kOk);
+  void* old = dialog.Picture();
+  ASSERT_NE(old, nullptr);
+  EXPECT_EQ(dialog.SetBackgroundPicture(5, 0, "missing", nullptr, false), kRefused);
+  EXPECT_EQ(dialog.Picture(), old) << "a failed load leaves the previous picture";
+  EXPECT_EQ(dialog.SetBackgroundPicture(5, 0, "grey", nullptr, true), kOk)
+      << "a grey image loads with status 0";
+  EXPECT_EQ(dialog.Picture(), nullptr) << "and its missing bitmap becomes the picture";
+  BITMAP info;
+  EXPECT_EQ(GetObjectA(old, sizeof info, &info), 0) << "the previous bitmap is deleted";
+
+  ASSERT_EQ(dialog.SetBackgroundPicture(5, 0, "old", nullptr, false), kOk);
+  Boxes boxes;
+  SetMessagePresenter(&Boxes::Record, &boxes);
+  void* real = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("gdi32.dll"), "StretchBlt"));
+  ASSERT_NE(SwapImport("StretchBlt", reinterpret_cast<void*>(&FailStretch), real), nullptr);
+  TPloEvent event;
+  Status painted = dialog.PaintBackground(&event);
+  HWND window = static_cast<HWND>(dialog.GetWindowHandle());
+  InvalidateRect(window, nullptr, TRUE);
+  UpdateWindow(window);
+  SwapImport("StretchBlt", real, reinterpret_cast<void*>(&FailStretch));
+  SetMessagePresenter(nullptr, nullptr);
+  EXPECT_EQ(painted, -ERROR_INVALID_HANDLE) << "a failed stretch gives the system's status";
+  EXPECT_EQ(dialog.LastStatus(), -ERROR_INVALID_HANDLE) << "the paint's status is the dialog's";
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.texts[0], "System error: -6");
+  dialog.Close();
 }
 
 }  // namespace
