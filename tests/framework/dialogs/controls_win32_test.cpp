@@ -24,6 +24,7 @@ struct ItemNote {
   int16_t item;
   bool has_event;
   uintptr_t data;  // flags of the event
+  bool item_changed;
 };
 
 class ControlsDialog : public TDialog {
@@ -37,7 +38,8 @@ class ControlsDialog : public TDialog {
     return status;
   }
   Status OnItem(TPloEvent* event, int16_t item) override {
-    notes.push_back({item, event != nullptr, event ? event->data : 0});
+    notes.push_back({item, event != nullptr, event ? event->data : 0,
+                     event && event->item_changed != 0});
     return kOk;
   }
 
@@ -225,7 +227,7 @@ TEST_F(Controls, ListBoxRowsSelectionAndSetOrAdd) {
   EXPECT_TRUE(multi.IsRowSelected(2));
 }
 
-TEST_F(Controls, UserSelectionReachesOnItemOnceAndCodeSelectionDoesNot) {
+TEST_F(Controls, UserSelectionReachesOnItemOnceAndADoubleClickIsMarked) {
   TListBox& list = dialog_.list;
   for (const char* row : {"Display A", "Display B", "Display C"}) list.AddRow(row);
   SetForegroundWindow(window_);
@@ -236,16 +238,37 @@ TEST_F(Controls, UserSelectionReachesOnItemOnceAndCodeSelectionDoesNot) {
   EXPECT_EQ(notes[0].item, kListBoxItem);
   EXPECT_FALSE(notes[0].has_event) << "a selection change carries no event";
 
-  dialog_.notes.clear();
-  list.SelectRow(2, true);
-  Pump(200);
-  EXPECT_TRUE(dialog_.notes.empty()) << "a selection made by code is no user action";
-
   int double_clicks = 0;
   for (const ItemNote& note : UserClicks(0, 2)) {
     double_clicks += note.item == kListBoxItem && note.has_event && (note.data & kEventDoubleClick);
   }
   EXPECT_EQ(double_clicks, 1) << "the second click arrives marked as a double click";
+
+  EnableWindow(GetDlgItem(window_, kListBoxItem), FALSE);
+  dialog_.notes.clear();
+  SendMessageA(window_, WM_COMMAND, MAKEWPARAM(kListBoxItem, LBN_DBLCLK),
+               reinterpret_cast<LPARAM>(GetDlgItem(window_, kListBoxItem)));
+  EXPECT_TRUE(dialog_.notes.empty()) << "a disabled list box's double click reaches no hook";
+}
+
+TEST_F(Controls, ASelectionMadeByCodeComesBackOnlyAsAListViewItemChange) {
+  for (const char* row : {"a", "b", "c"}) {
+    dialog_.list.AddRow(row);
+    dialog_.view.AddRow(row);
+  }
+  Pump(100);
+  dialog_.notes.clear();
+  dialog_.list.SelectRow(1, true);
+  dialog_.view.SelectRow(2, true);
+  Pump(200);
+  EXPECT_EQ(dialog_.list.GetSelectedRow(), 1);
+  EXPECT_EQ(dialog_.view.GetSelectedRow(), 2);
+  ASSERT_FALSE(dialog_.notes.empty()) << "the list view reports the change of its row's state";
+  for (const ItemNote& note : dialog_.notes) {
+    EXPECT_EQ(note.item, kListViewItem) << "a list box reports no change made by code";
+    EXPECT_TRUE(note.has_event);
+    EXPECT_TRUE(note.item_changed) << "the event is marked item-changed";
+  }
 }
 
 // A list view whose cells of one column cannot be set.
@@ -278,6 +301,36 @@ TEST_F(Controls, ListViewRowTextSetsEveryFieldWhateverACellAnswers) {
   view.refused = -1;
   EXPECT_EQ(view.SetRowText(0, "a\tb\tc\tno such column"), kOk);
   EXPECT_EQ(Cell(view, 0, 2), "c");
+}
+
+TEST_F(Controls, RowsAreClearedDeletedAndInsertedEmpty) {
+  TListBox& list = dialog_.list;
+  for (const char* row : {"a", "b", "c"}) list.AddRow(row);
+  EXPECT_EQ(list.DeleteRow(1), kOk);
+  ASSERT_EQ(list.GetRowCount(), 2);
+  EXPECT_EQ(Cell(list, 1, 0), "c");
+  EXPECT_EQ(list.InsertEmptyRow(0), kOk);
+  EXPECT_EQ(list.InsertEmptyRow(3), kOk) << "the end of the list is a place to insert";
+  ASSERT_EQ(list.GetRowCount(), 4);
+  EXPECT_EQ(Cell(list, 0, 0), "status 20001") << "an empty row copies nothing";
+  EXPECT_EQ(Cell(list, 1, 0), "a");
+  EXPECT_EQ(list.Clear(), kOk);
+  EXPECT_EQ(list.GetRowCount(), 0);
+  EXPECT_EQ(list.GetSelectedRow(), -1);
+
+  TMCListBox& view = dialog_.view;
+  const char* titles[] = {"0", "1"};
+  ASSERT_EQ(view.SetColumns(2, nullptr, titles, 0), kOk);
+  for (const char* row : {"a\t1", "b\t2", "c\t3"}) view.AddRow(row);
+  EXPECT_EQ(view.DeleteRow(0), kOk);
+  ASSERT_EQ(view.GetRowCount(), 2);
+  EXPECT_EQ(Cell(view, 0, 0), "b");
+  EXPECT_EQ(view.InsertEmptyRow(1), kOk);
+  ASSERT_EQ(view.GetRowCount(), 3);
+  EXPECT_EQ(Cell(view, 1, 0), "");
+  EXPECT_EQ(Cell(view, 2, 1), "3");
+  EXPECT_EQ(view.Clear(), kOk);
+  EXPECT_EQ(view.GetRowCount(), 0);
 }
 
 TEST_F(Controls, AListBoxRowOutsideTheListIsRefusedAlikeEverywhere) {

@@ -63,6 +63,8 @@ class ProbeDialog : public TDialog {
   }
 
   void* Picture() const { return picture_; }
+  bool Topmost() const { return topmost_ != 0; }
+  void ForbidCloseCommand() { flags_ &= ~static_cast<uint32_t>(kDialogClosable); }
 
   std::atomic<HWND> window{nullptr};
   std::map<int16_t, Status> answers;
@@ -858,6 +860,59 @@ struct TimerDuringReport {
   }
 };
 
+TEST(DialogTimer, IdleRunsOnceAtATimeAndADialogItDeletesIsLeftAlone) {
+  PoisonedHeap heap;
+  auto* dialog = new PoisonedDialog(104);
+  ASSERT_EQ(dialog->Create(0, nullptr, 0, 0), kOk);
+  HWND window = dialog->Window();
+
+  std::vector<int> depths;
+  int depth = 0;
+  idle_hook = [&](PoisonedDialog*) {
+    depths.push_back(depth);
+    if (depth == 0) {
+      ++depth;
+      SendMessageA(window, WM_TIMER, 1, 0);  // a timer while the hook runs
+      --depth;
+    }
+    return kOk;
+  };
+  SendMessageA(window, WM_TIMER, 1, 0);
+  SendMessageA(window, WM_TIMER, 1, 0);
+  EXPECT_EQ(depths, (std::vector<int>{0, 0})) << "no nested OnIdle; the flag is cleared after each";
+
+  // An error reported while OnIdle runs lowers the in-timer flag for the
+  // time of the report, so timers go on meanwhile; afterwards it is up again.
+  TimerDuringReport report{window, 0};
+  SetMessagePresenter(&TimerDuringReport::Show, &report);
+  std::vector<std::string> calls;
+  idle_hook = [&](PoisonedDialog*) {
+    calls.push_back(report.shown ? "during the report" : "first");
+    if (calls.size() == 1) {
+      Click(window, 22);  // its OnItem fails, and the failure is reported
+      SendMessageA(window, WM_TIMER, 1, 0);
+    }
+    return kOk;
+  };
+  SendMessageA(window, WM_TIMER, 1, 0);
+  SetMessagePresenter(nullptr, nullptr);
+  EXPECT_EQ(report.shown, 1);
+  EXPECT_EQ(calls, (std::vector<std::string>{"first", "during the report"}))
+      << "a timer during the report reaches OnIdle; one after it, while OnIdle runs, does not";
+  EXPECT_EQ(dialog->LastStatus(), kSystemResourceUnavailable);
+
+  idle_hook = [](PoisonedDialog* self) {
+    self->Close();
+    delete self;
+    return kOk;
+  };
+  SendMessageA(window, WM_TIMER, 1, 0);
+  idle_hook = nullptr;
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(DeletedDialogMarker(), static_cast<const void*>(dialog));
+  EXPECT_EQ(heap.Accesses(), 0) << "a dialog its hook deleted is not touched again";
+}
+
 // ---------------------------------------------------------------------------
 // Life: drawing layer, modal runs, commands
 
@@ -910,6 +965,64 @@ TEST(Dialog, ARunModalIsOneRunWithItsOwnLastStatus) {
   dialog.Close();
 }
 
+bool Enabled(TDialog& dialog, uint32_t command, uintptr_t data = 0) {
+  TPloEvent event;
+  event.type = kEventCommand;
+  event.command = command;
+  event.data = data;
+  return dialog.CanHandleCommand(event);
+}
+
+TEST(Dialog, CommandsAndWhenTheyAreEnabled) {
+  ProbeDialog closable(104), fixed(104);
+  fixed.ForbidCloseCommand();
+  EXPECT_TRUE(closable.IsCommandEnabled(kCommandOpenDialog)) << "no window yet";
+  EXPECT_TRUE(closable.IsCommandEnabled(kCommandRunDialogModally));
+  EXPECT_FALSE(closable.IsCommandEnabled(kCommandCloseDialog)) << "nothing to close";
+  EXPECT_TRUE(closable.IsCommandEnabled(kCommandHelp));
+  EXPECT_TRUE(closable.IsCommandEnabled(kCommandApplyGuiSettings));
+  for (uint32_t refused : {301u, 302u, 303u, 304u}) {
+    EXPECT_FALSE(closable.IsCommandEnabled(refused)) << refused;
+    EXPECT_EQ(SendCommand(&closable, refused, 0), kPassedOn) << refused;
+  }
+  EXPECT_FALSE(closable.IsCommandEnabled(kCommandFloatingTopmost)) << "as the base object";
+  EXPECT_FALSE(closable.IsCommandEnabled(500)) << "as the base object";
+
+  ASSERT_EQ(SendCommand(&closable, kCommandOpenDialog, 0), kOk);
+  ASSERT_EQ(SendCommand(&fixed, kCommandOpenDialog, 0), kOk);
+  HWND closable_window = static_cast<HWND>(closable.GetWindowHandle());
+  HWND fixed_window = static_cast<HWND>(fixed.GetWindowHandle());
+  ASSERT_NE(closable_window, nullptr) << "command 403 creates the window";
+  ASSERT_NE(fixed_window, nullptr);
+  EXPECT_FALSE(closable.IsCommandEnabled(kCommandOpenDialog)) << "the window exists";
+  EXPECT_FALSE(closable.IsCommandEnabled(kCommandRunDialogModally));
+  EXPECT_TRUE(closable.IsCommandEnabled(kCommandCloseDialog));
+  EXPECT_FALSE(fixed.IsCommandEnabled(kCommandCloseDialog)) << "flag 0x20 is clear";
+  EXPECT_TRUE(Enabled(fixed, kCommandCloseDialog, kCloseDialogForced)) << "data 210 forces it";
+  EXPECT_EQ(SendCommand(&closable, kCommandOpenDialog, 0), kOk);
+  EXPECT_EQ(closable.GetWindowHandle(), closable_window) << "403 with a window does nothing";
+
+  EXPECT_EQ(BroadcastCommand(nullptr, kCommandCloseDialog, 0), kOk);
+  EXPECT_FALSE(IsWindow(closable_window)) << "a broadcast close closes closable dialogs";
+  EXPECT_TRUE(IsWindow(fixed_window)) << "and only them";
+  EXPECT_EQ(SendCommand(&fixed, kCommandCloseDialog, kCloseDialogForced), kOk);
+  EXPECT_FALSE(IsWindow(fixed_window)) << "data 210 closes any dialog";
+  EXPECT_EQ(SendCommand(&fixed, kCommandCloseDialog, kCloseDialogForced), kOk) << "no window: 0";
+
+  // Wine keeps no WS_EX_TOPMOST without a window manager: the dialog's own
+  // topmost state is what can be seen.
+  ProbeDialog floating(104);
+  ASSERT_EQ(floating.Create(kDialogStayOnTop, nullptr, 0, 0), kOk);
+  auto topmost = [&] { return floating.Topmost(); };
+  EXPECT_TRUE(topmost()) << "a stay-on-top dialog starts topmost";
+  EXPECT_EQ(SendCommand(&floating, kCommandFloatingNotTopmost, 0), kOk);
+  EXPECT_FALSE(topmost()) << "409 drops it";
+  EXPECT_EQ(SendCommand(&floating, kCommandFloatingTopmost, 0), kOk);
+  EXPECT_TRUE(topmost()) << "408 raises it again";
+  EXPECT_EQ(SendCommand(&floating, kCommandBringDialogToFront, 0), kOk) << "no modal dialog";
+  floating.Close();
+}
+
 // ---------------------------------------------------------------------------
 // Messages: suppression, tracking limits, keys
 
@@ -921,6 +1034,39 @@ class RefreshCounter : public TPloObject {
   }
   int refreshes = 0;
 };
+
+TEST(DialogMessages, AProgrammaticTextChangeNeverReachesOnItem) {
+  ProbeDialog dialog(104);
+  ASSERT_EQ(dialog.Create(0, nullptr, 0, 0), kOk);
+  HWND window = static_cast<HWND>(dialog.GetWindowHandle());
+  HWND edit = GetDlgItem(window, 20);
+  int changes = 0;
+  dialog.on_item = [&](ProbeDialog*, int16_t item) { changes += item == 20; };
+
+  dialog.SetItemText(20, "typed by code", 0);
+  char text[32] = "";
+  GetWindowTextA(edit, text, sizeof text);
+  EXPECT_STREQ(text, "typed by code");
+  EXPECT_EQ(changes, 0) << "the edit control's EN_CHANGE came back as user input";
+
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(20, EN_CHANGE), reinterpret_cast<LPARAM>(edit));
+  EXPECT_EQ(changes, 1) << "the same notification from the user reaches OnItem";
+
+  dialog.Suppress();
+  LRESULT suppressed = SendMessageA(window, WM_COMMAND, MAKEWPARAM(20, EN_CHANGE),
+                                    reinterpret_cast<LPARAM>(edit));
+  dialog.Unsuppress();
+  EXPECT_EQ(changes, 1) << "nothing reaches the hooks while the counter is raised";
+  EXPECT_EQ(suppressed, 0) << "the window procedure answers 0 at once";
+  dialog.Suppress();
+  EXPECT_EQ(dialog.HandleDialogMessage(WM_COMMAND, MAKEWPARAM(20, EN_CHANGE), 0), 1)
+      << "the dialog message handler answers 1 at once";
+  dialog.Unsuppress();
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(dialog.HandleDialogMessage(WM_COMMAND, MAKEWPARAM(20, EN_CHANGE), 0), 0);
+  EXPECT_EQ(changes, 2) << "and once the counter is down, it does again";
+  dialog.Close();
+}
 
 TEST(DialogMessages, TheTrackingLimitsStayThePlatformsAndThePassedOnRefreshRuns) {
   ProbeDialog dialog(101);
@@ -940,6 +1086,101 @@ TEST(DialogMessages, TheTrackingLimitsStayThePlatformsAndThePassedOnRefreshRuns)
   EXPECT_EQ(info.ptMaxTrackSize.y, 3334);
   EXPECT_EQ(counter.refreshes, 1) << "a passed-on message runs the refresh";
   dialog.Close();
+}
+
+class KeyDialog : public TDialog {
+ public:
+  struct Key {
+    uint32_t type;
+    uint8_t code;
+    uintptr_t data;
+    bool up;
+  };
+  Status OnKeyDown(TPloEvent& event) override { return Note(event, false); }
+  Status OnKeyUp(TPloEvent& event) override { return Note(event, true); }
+  Status Note(const TPloEvent& event, bool up) {
+    keys.push_back({event.type, event.key_code, event.data, up});
+    return answer;
+  }
+  std::vector<Key> keys;
+  Status answer = kOk;
+};
+
+TEST(DialogMessages, HandleKeyTurnsKeyMessagesIntoKeyEvents) {
+  KeyDialog dialog;
+  EXPECT_EQ(dialog.HandleKey(WM_KEYDOWN, VK_F3), kOk);
+  EXPECT_EQ(dialog.HandleKey(WM_SYSKEYDOWN, VK_LEFT), kOk);
+  EXPECT_EQ(dialog.HandleKey(WM_CHAR, 'a'), kOk);
+  EXPECT_EQ(dialog.HandleKey(WM_CHAR, '\t'), kOk);
+  EXPECT_EQ(dialog.HandleKey(WM_KEYUP, VK_TAB), kOk);
+  EXPECT_EQ(dialog.HandleKey(WM_SYSKEYUP, 'Q'), kOk);
+  EXPECT_EQ(dialog.HandleKey(WM_MOUSEMOVE, VK_TAB), kOk);
+  ASSERT_EQ(dialog.keys.size(), 6u) << "other messages reach no hook";
+  EXPECT_EQ(dialog.keys[0].code, 24) << "F3";
+  EXPECT_FALSE(dialog.keys[0].up);
+  EXPECT_EQ(dialog.keys[0].type, static_cast<uint32_t>(kEventKeyDown));
+  EXPECT_EQ(dialog.keys[1].code, 14) << "left, also with the system key";
+  EXPECT_EQ(dialog.keys[2].code, 0) << "a character is mapped like a key code: 'a' has none";
+  EXPECT_EQ(dialog.keys[2].data, static_cast<uintptr_t>('a')) << "the character is the data";
+  EXPECT_FALSE(dialog.keys[2].up);
+  EXPECT_EQ(dialog.keys[3].code, 34) << "the character 9 maps as the tab key";
+  EXPECT_EQ(dialog.keys[4].code, 34);
+  EXPECT_TRUE(dialog.keys[4].up);
+  EXPECT_EQ(dialog.keys[4].type, static_cast<uint32_t>(kEventKeyUp));
+  EXPECT_EQ(dialog.keys[5].code, 0);
+  EXPECT_TRUE(dialog.keys[5].up);
+  dialog.answer = kRefused;
+  EXPECT_EQ(dialog.HandleKey(WM_KEYDOWN, VK_DOWN), kRefused) << "the hook's status comes back";
+}
+
+// ---------------------------------------------------------------------------
+// Item values by kind
+
+TEST(Dialog, ItemValuesOfButtonsListBoxesComboBoxesAndTrackBars) {
+  INITCOMMONCONTROLSEX init = {sizeof init, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&init);
+  ProbeDialog dialog(105);
+  ASSERT_EQ(dialog.Create(0, nullptr, 0, 0), kOk);
+  HWND window = static_cast<HWND>(dialog.GetWindowHandle());
+  HWND list = GetDlgItem(window, 31), across = GetDlgItem(window, 32), upright = GetDlgItem(window, 33);
+  ASSERT_NE(across, nullptr) << "track bars need the common controls";
+  for (const char* row : {"a", "b", "c"}) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+  SendMessageA(across, TBM_SETRANGE, TRUE, MAKELPARAM(0, 20));
+  SendMessageA(upright, TBM_SETRANGE, TRUE, MAKELPARAM(0, 50));
+
+  EXPECT_EQ(dialog.GetItemKind(30), kItemButton);
+  EXPECT_EQ(dialog.GetItemKind(33), kItemTrackBar);
+  EXPECT_EQ(dialog.GetItemValue(30), BST_UNCHECKED);
+  dialog.SetItemValue(30, BST_CHECKED);
+  EXPECT_EQ(SendMessageA(GetDlgItem(window, 30), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(dialog.GetItemValue(30), BST_CHECKED);
+
+  EXPECT_EQ(dialog.GetItemValue(31), -1) << "a list box with nothing selected";
+  dialog.SetItemValue(31, 2);
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 2);
+  EXPECT_EQ(dialog.GetItemValue(31), 2);
+
+  dialog.SetItemValue(32, 7);
+  EXPECT_EQ(SendMessageA(across, TBM_GETPOS, 0, 0), 7);
+  EXPECT_EQ(dialog.GetItemValue(32), 7);
+  dialog.SetItemValue(33, 10);
+  EXPECT_EQ(SendMessageA(upright, TBM_GETPOS, 0, 0), 40) << "a vertical bar counts from its top";
+  EXPECT_EQ(dialog.GetItemValue(33), 10);
+  SendMessageA(upright, TBM_SETPOS, TRUE, 50);
+  EXPECT_EQ(dialog.GetItemValue(33), 0) << "the bottom of a vertical bar is 0";
+  dialog.Close();
+
+  ProbeDialog items(104);
+  ASSERT_EQ(items.Create(0, nullptr, 0, 0), kOk);
+  HWND combo = GetDlgItem(static_cast<HWND>(items.GetWindowHandle()), 21);
+  for (const char* entry : {"one", "two"}) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+  items.SetItemValue(21, 2);
+  EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1) << "a combo box's value counts from 1";
+  EXPECT_EQ(items.GetItemValue(21), 2);
+  items.SetItemValue(6, 3);  // a static item takes no value
+  EXPECT_EQ(items.GetItemValue(6), -1);
+  items.Close();
+  EXPECT_EQ(items.GetItemValue(21), -1) << "no window, no value";
 }
 
 // ---------------------------------------------------------------------------
