@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need: the cross compiler,
 # Wine with its 32-bit X libraries, a headless X server with the dummy driver,
-# host libraries and the real files the tests read. Idempotent: does nothing
-# when everything is present.
+# host libraries, the real files the tests read, and the tools that build the
+# Windows installer and archive. Idempotent: does nothing when everything is
+# present.
 set -euo pipefail
 
 packages=(
@@ -17,6 +18,7 @@ packages=(
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils
   x11-apps xdotool imagemagick
   colord-data icc-profiles-free argyll-ref
+  nsis zip unzip
 )
 
 sudo_cmd=()
