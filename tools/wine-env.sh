@@ -3,5 +3,6 @@
 export WINEPREFIX="$testbed/prefix"
 export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all}
-# No Mono or Gecko installers: the prefix must build without the network.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installers: the prefix must build without the network. No
+# menu entries in the host user's home for the shortcuts an installer makes.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
