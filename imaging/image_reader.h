@@ -43,6 +43,11 @@ struct PixelImage {
   int32_t resolution_unit;   // 1
 };
 
+// The most bytes a pixel image may hold. A loaded picture only ever serves as
+// a dialog background, so a header asking for more is damage, not a picture;
+// readers refuse such headers with 21002 before they decode anything.
+constexpr size_t kMaxPixelImageBytes = size_t{1} << 30;
+
 // Resolution units of ImageInfo.
 enum : int32_t {
   kResolutionMetric = 0,  // per millimetre (TIFF, JPEG, Scitex CT) or per centimetre (bitmaps)

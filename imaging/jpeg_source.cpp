@@ -12,6 +12,7 @@
 #include "framework/support/byte_order.h"
 #include "framework/support/byte_reader.h"
 #include "framework/support/memory.h"
+#include "imaging/image_reader.h"
 
 namespace lumetra {
 
@@ -27,6 +28,12 @@ constexpr size_t kInputBufferSize = 2;
 constexpr size_t kIccIdentifierLength = 11;  // "ICC_PROFILE" without its NUL
 constexpr size_t kIccChunkHeader = 14;
 constexpr size_t kIccMaxProfile = 255 * (65535 - 2 - kIccChunkHeader);
+
+// The decoder's own working memory. A progressive or multi-scan file keeps
+// every coefficient (2 bytes a sample) until its last scan; without a bound a
+// small file whose frame header claims a huge size makes the decoder ask for
+// many gigabytes. Beyond this the decoder fails (it has no backing store).
+constexpr long kDecoderMemoryLimit = 512L << 20;
 
 struct ErrorManager {
   jpeg_error_mgr pub;  // first, so the decoder's err pointer leads back here
@@ -296,6 +303,7 @@ Status SetUpDecoder(JpegSource* s) {
   s->decoder.client_data = s;  // kept by jpeg_CreateDecompress
   jpeg_CreateDecompress(&s->decoder, JPEG_LIB_VERSION, sizeof s->decoder);
   s->created = true;
+  s->decoder.mem->max_memory_to_use = kDecoderMemoryLimit;
 
   s->input_buffer = static_cast<uint8_t*>(SourceAlloc(s, kInputBufferSize));
   if (!s->input_buffer) ERREXIT1(&s->decoder, JERR_OUT_OF_MEMORY, 11);
@@ -312,6 +320,15 @@ Status SetUpDecoder(JpegSource* s) {
   jpeg_set_marker_processor(&s->decoder, JPEG_APP0 + 13, ProcessApp13);
 
   jpeg_read_header(&s->decoder, TRUE);
+  // The samples the header promises must fit a pixel image before the
+  // decoder sizes its buffers for them.
+  size_t samples = 0;
+  size_t bytes = 0;
+  if (!CheckedMul(s->decoder.image_width, s->decoder.image_height, &samples) ||
+      !CheckedMul(samples, static_cast<size_t>(s->decoder.num_components), &bytes) ||
+      bytes > kMaxPixelImageBytes) {
+    return kOutOfMemory;
+  }
   jpeg_start_decompress(&s->decoder);
   s->started = true;
 

@@ -8,17 +8,13 @@ namespace lumetra {
 
 namespace {
 
-// A loaded picture only ever serves as a dialog background; a block beyond
-// this is a damaged or hostile header, not a picture.
-constexpr size_t kMaxPixelBytes = size_t{1} << 30;
-
 size_t SampleBytes(uint32_t bits) { return (bits + 7) / 8; }
 
 // Bytes of a pixel block for the given geometry; false when it does not fit.
 bool PixelBlockBytes(uint32_t rows, uint32_t columns, size_t pixel_bytes, size_t* bytes) {
   size_t row_bytes = 0;
   return CheckedMul(columns, pixel_bytes, &row_bytes) && CheckedMul(row_bytes, rows, bytes) &&
-         *bytes <= kMaxPixelBytes;
+         *bytes <= kMaxPixelImageBytes;
 }
 
 // The pixels of an image, locked for the life of the view.

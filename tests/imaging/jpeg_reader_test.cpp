@@ -55,6 +55,7 @@ struct JpegShape {
   uint8_t density_unit = 0;
   uint16_t x_density = 1;
   uint16_t y_density = 1;
+  bool progressive = false;
   std::vector<Marker> markers;
 };
 
@@ -73,6 +74,7 @@ Bytes EncodeJpeg(const JpegShape& shape, int fill = -1) {
   cinfo.in_color_space = shape.color_space;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 100, TRUE);
+  if (shape.progressive) jpeg_simple_progression(&cinfo);
   cinfo.density_unit = shape.density_unit;
   cinfo.X_density = shape.x_density;
   cinfo.Y_density = shape.y_density;
@@ -328,6 +330,47 @@ TEST(JpegReaderTest, CancelledLoadingStopsWithTheCallbacksStatus) {
   EXPECT_EQ(image, nullptr);
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_LT(seen[0], seen[2]);
+}
+
+// A file whose frame header (SOF0 or SOF2, ITU T.81 B.2.2) claims another
+// size than its scans hold.
+Bytes WithFrameSize(Bytes file, uint16_t width, uint16_t height) {
+  for (size_t i = 2; i + 9 < file.size(); ++i) {
+    if (file[i] == 0xFF && (file[i + 1] == 0xC0 || file[i + 1] == 0xC2)) {
+      file[i + 5] = static_cast<uint8_t>(height >> 8);
+      file[i + 6] = static_cast<uint8_t>(height);
+      file[i + 7] = static_cast<uint8_t>(width >> 8);
+      file[i + 8] = static_cast<uint8_t>(width);
+      return file;
+    }
+  }
+  ADD_FAILURE() << "no frame header";
+  return file;
+}
+
+TEST(JpegReaderTest, HeadersClaimingHugeImagesAreRefusedBeforeDecoding) {
+  JpegShape shape;
+  shape.progressive = true;
+  Bytes small = EncodeJpeg(shape);
+  ASSERT_LT(small.size(), 2000u);
+  // 65500 x 65500 x 3 bytes: far above the 1 GiB of a pixel image, and a
+  // progressive decoder would first want twice that for its coefficients.
+  std::string huge = WriteScratch("huge.jpg", WithFrameSize(small, 65500, 65500));
+  EXPECT_EQ(LoadFile(huge, nullptr), kOutOfMemory) << "the pixel image cap applies to the header";
+  EXPECT_EQ(ReadWithReader(huge).header, kOutOfMemory) << "the reader refuses it as the loader does";
+
+  // 30000 x 30000 gray fits the pixel image cap, but its progressive
+  // coefficients (2 bytes a sample) pass the decoder's memory bound.
+  JpegShape gray = shape;
+  gray.components = 1;
+  gray.color_space = JCS_GRAYSCALE;
+  std::string wide = WriteScratch("wide.jpg", WithFrameSize(EncodeJpeg(gray), 30000, 30000));
+  ReaderResult r = ReadWithReader(wide);
+  EXPECT_EQ(r.header, kDecoderFailed) << "the decoder's own memory is bounded";
+  EXPECT_FALSE(r.messages.empty()) << "with the decoder's text";
+
+  // The same file at its true size decodes.
+  EXPECT_EQ(LoadFile(WriteScratch("small.jpg", small), nullptr), kOk);
 }
 
 // ---- ICC profiles in APP2 markers and APP13 payloads ----
