@@ -24,17 +24,18 @@ class StripInput {
   }
   // Refills an empty piece; false at the strip's end or on a read failure
   // (kept in status()). A strip that runs past the end of the file ends
-  // there; one that starts beyond it is a short read.
+  // there, wherever the file's end falls among the pieces.
   bool Refill() {
     if (left_ == 0 || status_) return false;
     size_t want = std::min<size_t>(left_, kInputPiece);
     size_t count = 0;
     Status status = file_->Read(want, &count, buffer_);
-    if ((status && status != kEndOfData) || count == 0) {
-      status_ = (status && status != kEndOfData) ? status : Status{kShortRead};
+    if (status && status != kEndOfData) {
+      status_ = status;
       return false;
     }
     left_ = count == want ? left_ - static_cast<uint32_t>(want) : 0;
+    if (count == 0) return false;
     position_ = 0;
     fill_ = count;
     return true;
@@ -68,8 +69,8 @@ class RawDecoder : public TiffDecoder {
     if (want) {
       Status status = file_->Read(want, &count, out);
       if (status && status != kEndOfData) return status;
-      if (count == 0) return kShortRead;  // as StripInput::Refill
     }
+    // A short read is the file's end: the strip ends there, as StripInput's.
     left_ = count == want ? left_ - static_cast<uint32_t>(want) : 0;
     *produced = count;
     *strip_done = left_ == 0;
@@ -371,9 +372,14 @@ Status TiffPixelStream::NextStrip() {
   column_ = 0;
   strip_done_ = true;
   if (strip >= strips_in_arrays_) return kOk;  // no data: zeros
-  Status status = image_->tiff->file->Seek(StripValue(offsets_, offset_size_, strip), kSeekFromStart);
+  uint32_t offset = StripValue(offsets_, offset_size_, strip);
+  uint32_t byte_count = StripValue(byte_counts_, byte_count_size_, strip);
+  // A strip that starts outside the file is a damaged directory; one that
+  // starts inside ends where the file ends.
+  if (byte_count > 0 && offset >= image_->tiff->file->GetSize()) return kShortRead;
+  Status status = image_->tiff->file->Seek(offset, kSeekFromStart);
   if (status) return status;
-  decoder_->StartStrip(StripValue(byte_counts_, byte_count_size_, strip));
+  decoder_->StartStrip(byte_count);
   strip_done_ = false;
   return kOk;
 }

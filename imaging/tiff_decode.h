@@ -25,7 +25,8 @@ class TiffDecoder {
   virtual void StartStrip(uint32_t byte_count) = 0;
   // Decodes up to `capacity` bytes into `out`. Fills `out` whole unless the
   // strip ends first, which sets `*strip_done`; later calls produce nothing.
-  // 3003 when the file ends inside the strip.
+  // A strip that the file's end cuts short ends there; a read failure is
+  // returned.
   virtual Status Decode(uint8_t* out, size_t capacity, size_t* produced, bool* strip_done) = 0;
 };
 
@@ -50,7 +51,8 @@ class TiffPixelStream {
   // StripByteCounts (tiled images have neither), 21002 when memory is short.
   Status Start(TiffImage* image);
   // The next `count` pixels (TiffBytesPerPixel each) in host order. Pixels
-  // beyond the image read as zeros. A failure is returned again by later calls.
+  // beyond the image read as zeros. 3003 for a strip that starts outside the
+  // file. A failure is returned again by later calls.
   Status ReadPixels(uint8_t* out, uint64_t count);
   // Frees the strip arrays and the decoder.
   void Finish();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -250,6 +251,82 @@ TEST(TiffStrips, StripsStayInsideTheirRowsAndTheFile) {
   Loaded cut_at_end = LoadTiff(TiffFixture::WriteFile("end.tif", file));
   ASSERT_EQ(cut_at_end.status, kOk) << "a strip running past the file's end ends there";
   EXPECT_EQ(cut_at_end.pixels, (Bytes{5, 5, 9, 0}));
+}
+
+// A white-is-zero gray image whose one strip claims `claimed` bytes and is the
+// file's last `present` bytes of `data`.
+Bytes FileEndingInsideTheStrip(uint32_t width, uint32_t height, uint16_t compression,
+                               uint32_t claimed, const Bytes& data, size_t present) {
+  TiffFixture fixture(false, width, height, 1, 0);
+  fixture.Short(259, {compression}).Long(279, {claimed}).Long(273, {0});
+  fixture.Long(273, {static_cast<uint32_t>(fixture.Build().size())});
+  Bytes file = fixture.Build();
+  file.insert(file.end(), data.begin(), data.begin() + present);
+  return file;
+}
+
+// Both ways of reading a TIFF: the loader, a chunk at a time, and the reader
+// protocol, a row at a time.
+std::vector<Loaded> LoadBothWays(const std::string& name, const Bytes& file) {
+  std::string path = TiffFixture::WriteFile(name, file);
+  PixelImage* image = nullptr;
+  Status status = LoadImageWithReader(&image, path.c_str(), kFileTypeTiff, nullptr, nullptr);
+  return {LoadTiff(path), Copy(status, image)};
+}
+
+TEST(TiffStrips, AStripEndsWhereTheFileEndsWhateverTheAlignment) {
+  // 256 x 512 samples claimed by one uncompressed strip; the file ends just
+  // before, at and just after the loader's 65536-byte chunk and 256 reader rows.
+  Bytes data = Ramp(131072);
+  for (size_t present : {65535u, 65536u, 65537u}) {
+    SCOPED_TRACE(present);
+    Bytes file = FileEndingInsideTheStrip(256, 512, 1, 131072, data, present);
+    for (const Loaded& loaded : LoadBothWays("raw-cut.tif", file)) {
+      EXPECT_EQ(loaded.status, kOk) << "a strip cut by the file's end ends there";
+      if (loaded.pixels.size() != data.size()) continue;
+      EXPECT_TRUE(std::equal(data.begin(), data.begin() + present, loaded.pixels.begin()))
+          << "the bytes the file holds";
+      EXPECT_EQ(std::count(loaded.pixels.begin() + present, loaded.pixels.end(), 0),
+                static_cast<ptrdiff_t>(data.size() - present))
+          << "the rest of the strip is filled";
+    }
+  }
+
+  // PackBits literals of 128 bytes (a header byte, then the bytes), cut
+  // around the 4096-byte pieces the strip is read in.
+  Bytes packed;
+  for (size_t i = 0; i < data.size(); i += 128) {
+    packed.push_back(127);
+    packed.insert(packed.end(), data.begin() + i, data.begin() + i + 128);
+  }
+  for (size_t present : {4095u, 4096u, 4097u}) {
+    SCOPED_TRACE(present);
+    Bytes file = FileEndingInsideTheStrip(256, 512, 32773, static_cast<uint32_t>(packed.size()),
+                                          packed, present);
+    size_t decoded = present - (present + 128) / 129;  // less the header bytes
+    for (const Loaded& loaded : LoadBothWays("packbits-cut.tif", file)) {
+      EXPECT_EQ(loaded.status, kOk) << "a strip cut by the file's end ends there";
+      if (loaded.pixels.size() != data.size()) continue;
+      EXPECT_TRUE(std::equal(data.begin(), data.begin() + decoded, loaded.pixels.begin()));
+      EXPECT_EQ(std::count(loaded.pixels.begin() + decoded, loaded.pixels.end(), 0),
+                static_cast<ptrdiff_t>(data.size() - decoded));
+    }
+  }
+
+  // LZW reads its input in the same pieces.
+  Bytes noise(40000);
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+  Bytes lzw = LzwEncode(noise);
+  ASSERT_GT(lzw.size(), 4097u);
+  for (size_t present : {4095u, 4096u, 4097u}) {
+    SCOPED_TRACE(present);
+    Bytes file = FileEndingInsideTheStrip(200, 200, 5, static_cast<uint32_t>(lzw.size()), lzw, present);
+    for (const Loaded& loaded : LoadBothWays("lzw-cut.tif", file)) {
+      EXPECT_EQ(loaded.status, kOk) << "a strip cut by the file's end ends there";
+      if (loaded.pixels.size() != noise.size()) continue;
+      EXPECT_TRUE(std::equal(noise.begin(), noise.begin() + 2000, loaded.pixels.begin()));
+    }
+  }
 }
 
 TEST(TiffReader, DeliversRowsTheIccProfileAndTheListedTags) {
