@@ -12,6 +12,10 @@ namespace {
 
 constexpr size_t kInputPiece = 4096;  // strip data are read from the file in pieces of this size
 
+// Every byte the strips do not deliver. Black-is-zero gray turns it into no
+// ink and RGB into white, so a damaged or cut file shows white, not ink.
+constexpr uint8_t kMissingByte = 255;
+
 // The compressed data of one strip, read piece by piece, never past the
 // strip's byte count.
 class StripInput {
@@ -371,7 +375,7 @@ Status TiffPixelStream::NextStrip() {
   strip_pixels_left_ = rows * image_->width;
   column_ = 0;
   strip_done_ = true;
-  if (strip >= strips_in_arrays_) return kOk;  // no data: zeros
+  if (strip >= strips_in_arrays_) return kOk;  // no data: filled
   uint32_t offset = StripValue(offsets_, offset_size_, strip);
   uint32_t byte_count = StripValue(byte_counts_, byte_count_size_, strip);
   // A strip that starts outside the file is a damaged directory; one that
@@ -391,7 +395,7 @@ Status TiffPixelStream::ReadPixels(uint8_t* out, uint64_t count) {
   while (count > 0) {
     if (strip_pixels_left_ == 0) {
       if (next_strip_ >= strips_in_image_) {  // past the image
-        std::memset(out, 0, static_cast<size_t>(count) * bytes_per_pixel_);
+        std::memset(out, kMissingByte, static_cast<size_t>(count) * bytes_per_pixel_);
         return kOk;
       }
       status_ = NextStrip();
@@ -415,11 +419,11 @@ Status TiffPixelStream::ReadPixels(uint8_t* out, uint64_t count) {
       }
     }
     if (strip_done_ && pixels * bytes_per_pixel_ < capacity) {
-      // The strip ended early: the rest of its rows stay zero.
-      size_t zero_pixels = static_cast<size_t>(std::min<uint64_t>(count, strip_pixels_left_));
-      std::memset(out + pixels * bytes_per_pixel_, 0, (zero_pixels - pixels) * bytes_per_pixel_);
+      // The strip ended early: the rest of its rows are filled.
+      size_t filled = static_cast<size_t>(std::min<uint64_t>(count, strip_pixels_left_));
+      std::memset(out + pixels * bytes_per_pixel_, kMissingByte, (filled - pixels) * bytes_per_pixel_);
       FinishPixels(out, pixels);
-      pixels = zero_pixels;
+      pixels = filled;
     } else {
       FinishPixels(out, pixels);
     }

@@ -38,8 +38,9 @@ Status CreateTiffDecoder(uint32_t compression, SpecialFile* file,
 
 // The pixels of an image, decoded strip after strip. Strip n fills rows from
 // n x RowsPerStrip on, as TIFF 6.0 section 3 places it: a strip that brings
-// too little leaves zeros, one that brings too much is cut at its rows, and
-// strips missing from the arrays read as zeros.
+// too little has the rest of its rows filled with bytes 255, one that brings
+// too much is cut at its rows, and strips missing from the arrays read as
+// bytes 255.
 class TiffPixelStream {
  public:
   TiffPixelStream() = default;
@@ -51,7 +52,7 @@ class TiffPixelStream {
   // StripByteCounts (tiled images have neither), 21002 when memory is short.
   Status Start(TiffImage* image);
   // The next `count` pixels (TiffBytesPerPixel each) in host order. Pixels
-  // beyond the image read as zeros. 3003 for a strip that starts outside the
+  // beyond the image read as bytes 255. 3003 for a strip that starts outside the
   // file. A failure is returned again by later calls.
   Status ReadPixels(uint8_t* out, uint64_t count);
   // Frees the strip arrays and the decoder.

@@ -47,8 +47,11 @@ Status OpenSupportedImage(TiffFile* tiff, TiffImagePtr* image) {
   return CheckTiffImageSupported(*opened);
 }
 
+// Numerator over denominator in whole numbers, as the resolutions have
+// always been reported; a zero denominator (a damaged or missing rational)
+// gives 0 rather than a division by zero.
 double Resolution(const uint32_t rational[2]) {
-  return rational[1] ? static_cast<double>(rational[0]) / rational[1] : 0.0;
+  return rational[1] ? static_cast<double>(rational[0] / rational[1]) : 0.0;
 }
 
 // Reads the strips in order as rows are asked for; a decoding failure is

@@ -206,7 +206,7 @@ TEST(TiffLzw, DamagedStreamsEndTheStripOrAreRefused) {
   Bytes unknown_code = {0x80, 0x7F, 0xC0, 0x00, 0xFF};
   Loaded bad = LoadTiff(TiffFixture(false, 8, 8, 1, 0).Short(259, {5}).Strips({unknown_code}));
   ASSERT_EQ(bad.status, kOk) << "a bad code ends the strip";
-  EXPECT_EQ(bad.pixels, Bytes(64, 0));
+  EXPECT_EQ(bad.pixels, Bytes(64, 255));
 
   Bytes no_end(good.begin(), good.end() - 2);
   Loaded cut = LoadTiff(TiffFixture(false, 8, 8, 1, 0).Short(259, {5}).Strips({no_end}));
@@ -235,9 +235,9 @@ TEST(TiffStrips, StripsStayInsideTheirRowsAndTheFile) {
   Loaded too_much = LoadTiff(TiffFixture(false, 2, 1, 1, 0).Short(259, {32773}).Strips({{0x81, 5}}));
   EXPECT_EQ(too_much.pixels, (Bytes{5, 5})) << "a run longer than the image is cut";
   Loaded short_strip = LoadTiff(TiffFixture(false, 2, 2, 1, 0).Long(278, {1}).Strips({{1}, {7, 8}}));
-  EXPECT_EQ(short_strip.pixels, (Bytes{1, 0, 7, 8}));
+  EXPECT_EQ(short_strip.pixels, (Bytes{1, 255, 7, 8}));
   Loaded missing_strip = LoadTiff(TiffFixture(false, 2, 2, 1, 0).Long(278, {1}).Strips({{1, 2}}));
-  EXPECT_EQ(missing_strip.pixels, (Bytes{1, 2, 0, 0}));
+  EXPECT_EQ(missing_strip.pixels, (Bytes{1, 2, 255, 255}));
 
   TiffFixture beyond(false, 2, 1, 1, 0);
   beyond.Strips({{1, 2}}).Long(273, {0x100000});
@@ -250,7 +250,7 @@ TEST(TiffStrips, StripsStayInsideTheirRowsAndTheFile) {
   file.insert(file.end(), {0xFF, 5, 0x02, 9});
   Loaded cut_at_end = LoadTiff(TiffFixture::WriteFile("end.tif", file));
   ASSERT_EQ(cut_at_end.status, kOk) << "a strip running past the file's end ends there";
-  EXPECT_EQ(cut_at_end.pixels, (Bytes{5, 5, 9, 0}));
+  EXPECT_EQ(cut_at_end.pixels, (Bytes{5, 5, 9, 255}));
 }
 
 // A white-is-zero gray image whose one strip claims `claimed` bytes and is the
@@ -274,6 +274,30 @@ std::vector<Loaded> LoadBothWays(const std::string& name, const Bytes& file) {
   return {LoadTiff(path), Copy(status, image)};
 }
 
+TEST(TiffStrips, BytesTheStripsDoNotDeliverShowWhite) {
+  // Black-is-zero gray: a missing byte 255 is white, so no ink once inverted.
+  Bytes short_gray = TiffFixture(false, 2, 2, 1, 1).Long(278, {1}).Strips({{0}}).Build();
+  for (const Loaded& loaded : LoadBothWays("black-is-zero.tif", short_gray)) {
+    ASSERT_EQ(loaded.status, kOk);
+    EXPECT_EQ(loaded.pixels, (Bytes{255, 0, 0, 0})) << "missing samples must be white, not full ink";
+  }
+  Bytes short_rgb = TiffFixture(false, 2, 1, 3, 2).Strips({{10, 20, 30}}).Build();
+  for (const Loaded& loaded : LoadBothWays("rgb.tif", short_rgb)) {
+    ASSERT_EQ(loaded.status, kOk);
+    EXPECT_EQ(loaded.pixels, (Bytes{10, 20, 30, 255, 255, 255})) << "missing RGB must be white";
+  }
+  // 16 bits: whole samples of 65535, complemented for black-is-zero.
+  TiffFixture wide(true, 2, 1, 1, 1);
+  wide.Short(258, {16}).Strips({{0x12, 0x34}});
+  for (const Loaded& loaded : LoadBothWays("wide.tif", wide.Build())) {
+    ASSERT_EQ(loaded.status, kOk);
+    uint16_t samples[2];
+    std::memcpy(samples, loaded.pixels.data(), 4);
+    EXPECT_EQ(samples[0], 65535 - 0x1234);
+    EXPECT_EQ(samples[1], 0) << "a missing 16-bit sample is white too";
+  }
+}
+
 TEST(TiffStrips, AStripEndsWhereTheFileEndsWhateverTheAlignment) {
   // 256 x 512 samples claimed by one uncompressed strip; the file ends just
   // before, at and just after the loader's 65536-byte chunk and 256 reader rows.
@@ -286,7 +310,7 @@ TEST(TiffStrips, AStripEndsWhereTheFileEndsWhateverTheAlignment) {
       if (loaded.pixels.size() != data.size()) continue;
       EXPECT_TRUE(std::equal(data.begin(), data.begin() + present, loaded.pixels.begin()))
           << "the bytes the file holds";
-      EXPECT_EQ(std::count(loaded.pixels.begin() + present, loaded.pixels.end(), 0),
+      EXPECT_EQ(std::count(loaded.pixels.begin() + present, loaded.pixels.end(), 255),
                 static_cast<ptrdiff_t>(data.size() - present))
           << "the rest of the strip is filled";
     }
@@ -308,7 +332,7 @@ TEST(TiffStrips, AStripEndsWhereTheFileEndsWhateverTheAlignment) {
       EXPECT_EQ(loaded.status, kOk) << "a strip cut by the file's end ends there";
       if (loaded.pixels.size() != data.size()) continue;
       EXPECT_TRUE(std::equal(data.begin(), data.begin() + decoded, loaded.pixels.begin()));
-      EXPECT_EQ(std::count(loaded.pixels.begin() + decoded, loaded.pixels.end(), 0),
+      EXPECT_EQ(std::count(loaded.pixels.begin() + decoded, loaded.pixels.end(), 255),
                 static_cast<ptrdiff_t>(data.size() - decoded));
     }
   }
@@ -327,6 +351,26 @@ TEST(TiffStrips, AStripEndsWhereTheFileEndsWhateverTheAlignment) {
       EXPECT_TRUE(std::equal(noise.begin(), noise.begin() + 2000, loaded.pixels.begin()));
     }
   }
+}
+
+TEST(TiffReader, ResolutionsAreTheRationalsInWholeNumbers) {
+  auto header = [](TiffFixture fixture) {
+    ImageInfo info = {};
+    testing::ReaderOnFile on(kFileTypeTiff, fixture.Strips({{1}}).Write("resolution.tif"));
+    EXPECT_TRUE(on.ok());
+    EXPECT_EQ(on.reader->Open(&on.file, nullptr), kOk);
+    EXPECT_EQ(on.reader->ReadHeader(&info), kOk);
+    on.reader->Close();
+    return info;
+  };
+  ImageInfo inch = header(TiffFixture(false, 1, 1, 1, 0).Rational(282, 7201, 24).Rational(283, 5, 2));
+  EXPECT_EQ(inch.resolution_unit, kResolutionInch) << "ResolutionUnit defaults to inches";
+  EXPECT_EQ(inch.x_resolution, 300.0) << "7201 / 24 in whole numbers";
+  EXPECT_EQ(inch.y_resolution, 2.0);
+  ImageInfo none = header(TiffFixture(false, 1, 1, 1, 0).Rational(282, 72, 0).Short(296, {1}));
+  EXPECT_EQ(none.x_resolution, 0.0) << "a zero denominator gives 0";
+  EXPECT_EQ(none.y_resolution, 0.0) << "a missing resolution gives 0";
+  EXPECT_EQ(none.resolution_unit, 2) << "no unit";
 }
 
 TEST(TiffReader, DeliversRowsTheIccProfileAndTheListedTags) {
@@ -348,7 +392,7 @@ TEST(TiffReader, DeliversRowsTheIccProfileAndTheListedTags) {
   EXPECT_EQ(info.channels, 1u);
   EXPECT_EQ(info.resolution_unit, kResolutionMetric);
   EXPECT_DOUBLE_EQ(info.x_resolution, 30.0) << "per centimetre in the file, per millimetre here";
-  EXPECT_DOUBLE_EQ(info.y_resolution, 11.81);
+  EXPECT_DOUBLE_EQ(info.y_resolution, 11.8) << "1181 / 10 in whole numbers, then per millimetre";
   ASSERT_EQ(info.icc_size, icc.size());
   EXPECT_TRUE(std::equal(icc.begin(), icc.end(), info.icc_profile));
   auto* tags = static_cast<TiffTagList*>(format.extra);
