@@ -50,7 +50,7 @@ constexpr size_t kMaxPixelImageBytes = size_t{1} << 30;
 
 // Resolution units of ImageInfo.
 enum : int32_t {
-  kResolutionMetric = 0,  // per millimetre (TIFF, JPEG, Scitex CT) or per centimetre (bitmaps)
+  kResolutionMetric = 0,  // per millimetre (TIFF, JPEG, Scitex CT), centimetre (bitmaps) or metre (PNG)
   kResolutionInch = 1,
 };
 

@@ -271,17 +271,13 @@ Status TPngReader::ReadHeader(ImageInfo* info) {
   info->height = decoder_.height;
   info->channels = decoder_.channels;
   info->bits_per_sample = 8;
-  // The PNG pHYs chunk counts per metre; reported per millimetre like the
-  // other readers' metric resolutions. Without a metric pHYs: no unit.
-  if (decoder_.x_pixels_per_metre > 0 && decoder_.y_pixels_per_metre > 0) {
-    info->resolution_unit = kResolutionMetric;
-    info->x_resolution = decoder_.x_pixels_per_metre / 1000;
-    info->y_resolution = decoder_.y_pixels_per_metre / 1000;
-  } else {
-    info->resolution_unit = kResolutionUnknown;
-    info->x_resolution = 0;
-    info->y_resolution = 0;
-  }
+  // The pHYs chunk's pixels per metre, as libpng gives them (0 without a
+  // metric pHYs); the unit is metric when there is one, else none.
+  info->x_resolution = decoder_.x_pixels_per_metre;
+  info->y_resolution = decoder_.y_pixels_per_metre;
+  info->resolution_unit = decoder_.x_pixels_per_metre > 0 || decoder_.y_pixels_per_metre > 0
+                              ? kResolutionMetric
+                              : kResolutionUnknown;
   info->orientation = 0;
   info->icc_size = decoder_.icc_size;
   info->icc_profile = decoder_.icc;

@@ -310,7 +310,13 @@ TEST(PngReaderTest, EmbeddedProfileIsHandedOutUntilFinishReading) {
   EXPECT_EQ(r.info.icc_size, 0u) << "FinishReading frees the profile and clears the info";
   EXPECT_EQ(r.info.icc_profile, nullptr);
   EXPECT_EQ(r.info.resolution_unit, kResolutionMetric);
-  EXPECT_DOUBLE_EQ(r.info.x_resolution, 3.78);  // per millimetre
+  EXPECT_EQ(r.info.x_resolution, 3780.0) << "pixels per metre, as the pHYs chunk holds them";
+  EXPECT_EQ(r.info.y_resolution, 3780.0);
+
+  shape.pixels_per_metre = 0;
+  r = ReadWithReader(WriteScratch("no-phys.png", WritePng(shape)));
+  EXPECT_EQ(r.info.x_resolution, 0.0) << "no pHYs chunk, no resolution";
+  EXPECT_EQ(r.info.resolution_unit, 666) << "and no unit";
 }
 
 // ---- broken files, made from suite files ----
