@@ -16,8 +16,11 @@ namespace {
 
 // The buffer of a whole interlaced image is capped as pixel images are.
 constexpr size_t kMaxRowBuffer = size_t{1} << 30;
-// The most any one chunk may make libpng allocate: ICC profiles are far smaller.
-constexpr png_alloc_size_t kPngChunkLimit = png_alloc_size_t{64} << 20;
+// The most any one chunk may make libpng allocate: libpng's own default.
+// An iCCP profile is inflated and then copied once more here, so a larger
+// limit would let a small file cost tens of megabytes twice over; real
+// profiles are far smaller.
+constexpr png_alloc_size_t kPngChunkLimit = 8000000;
 // The resolution unit reported when the file gives no physical one.
 constexpr int32_t kResolutionUnknown = 666;
 

@@ -319,6 +319,33 @@ TEST(PngReaderTest, EmbeddedProfileIsHandedOutUntilFinishReading) {
   EXPECT_EQ(r.info.resolution_unit, 666) << "and no unit";
 }
 
+// sRGB.icc grown to `size` bytes: its header's size field says so and zeros
+// follow its tags, so that libpng still takes it for a valid profile.
+Bytes ProfileOfSize(size_t size) {
+  Bytes profile = ReadBytes(SystemPath("/usr/share/color/icc/sRGB.icc"));
+  EXPECT_FALSE(profile.empty()) << "missing reference file /usr/share/color/icc/sRGB.icc";
+  profile.resize(size, 0);
+  for (int i = 0; i < 4; ++i) profile[i] = static_cast<uint8_t>(size >> (24 - 8 * i));
+  std::fill(profile.begin() + 84, profile.begin() + 100, 0);  // no profile ID to match
+  return profile;
+}
+
+TEST(PngReaderTest, ProfilesAboveLibpngsChunkLimitAreDropped) {
+  PngShape shape;
+  shape.color_type = PNG_COLOR_TYPE_RGB;
+  shape.samples.assign(4 * 3 * 3, 0x80);
+  shape.icc = ProfileOfSize(7999000);
+  ReaderResult under = ReadWithReader(WriteScratch("icc-under.png", WritePng(shape)));
+  EXPECT_EQ(under.header, kOk);
+  EXPECT_EQ(under.icc.size(), shape.icc.size()) << "a profile within 8,000,000 bytes is handed out";
+
+  shape.icc = ProfileOfSize(9000000);
+  ReaderResult over = ReadWithReader(WriteScratch("icc-over.png", WritePng(shape)));
+  EXPECT_EQ(over.header, kOk) << "the image still loads";
+  EXPECT_TRUE(over.icc.empty()) << "a profile above libpng's default chunk limit is not inflated";
+  EXPECT_THAT(over.messages, ::testing::Contains(::testing::HasSubstr("exceeds application limits")));
+}
+
 // ---- broken files, made from suite files ----
 
 struct Chunk {
