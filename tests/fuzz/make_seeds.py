@@ -405,36 +405,57 @@ def image_seeds():
     seed("png_reader", "huge-dimensions.png", png(0x7FFFFFFF, 0x7FFFFFFF, rows=b"\0"))
 
     # JPEG: libjpeg-turbo's test images (baseline, progressive, arithmetic) and
-    # the markers the reader looks at: APP2 ICC profile chunks and APP13.
+    # the markers the reader looks at: APP2 ICC profile chunks and APP13. The
+    # loader of LoadImageFile starts from the same files.
     testimages = os.path.join(DEPS, "libjpeg-turbo-2.1.5", "testimages")
-    for name in ["testorig.jpg", "testimgint.jpg", "testimgari.jpg"]:
-        copy("jpeg_reader", os.path.join(testimages, name))
+    for target in ["jpeg_reader", "jpeg_loader"]:
+        for name in ["testorig.jpg", "testimgint.jpg", "testimgari.jpg"]:
+            copy(target, os.path.join(testimages, name))
     base_path = os.path.join(testimages, "testorig.jpg")
     if os.path.exists(base_path):
         base = open(base_path, "rb").read()
         chunk = b"ICC_PROFILE\0"
-        seed("jpeg_reader", "icc-two-chunks.jpg", jpeg_with_segments(base, [
-            (0xE2, chunk + b"\1\2" + icc[:200]), (0xE2, chunk + b"\2\2" + icc[200:])]))
-        seed("jpeg_reader", "icc-chunk-missing.jpg", jpeg_with_segments(base, [(0xE2, chunk + b"\2\3" + icc[:50])]))
-        seed("jpeg_reader", "icc-count-zero.jpg", jpeg_with_segments(base, [(0xE2, chunk + b"\0\0")]))
-        seed("jpeg_reader", "icc-duplicate.jpg", jpeg_with_segments(base, [(0xE2, chunk + b"\1\1abc"),
-                                                                           (0xE2, chunk + b"\1\1defg")]))
-        seed("jpeg_reader", "app13.jpg", jpeg_with_segments(base, [(0xED, b"Photoshop 3.0\0" + b"8BIM" + b"\0" * 20)]))
-        seed("jpeg_reader", "cut.jpg", base[:len(base) // 2])
-        seed("jpeg_reader", "header-only.jpg", base[:base.index(b"\xff\xda")])
+        sof = base.index(b"\xff\xc0")
+        for target in ["jpeg_reader", "jpeg_loader"]:
+            seed(target, "icc-two-chunks.jpg", jpeg_with_segments(base, [
+                (0xE2, chunk + b"\1\2" + icc[:200]), (0xE2, chunk + b"\2\2" + icc[200:])]))
+            seed(target, "icc-chunk-missing.jpg", jpeg_with_segments(base, [(0xE2, chunk + b"\2\3" + icc[:50])]))
+            seed(target, "icc-count-zero.jpg", jpeg_with_segments(base, [(0xE2, chunk + b"\0\0")]))
+            seed(target, "icc-duplicate.jpg", jpeg_with_segments(base, [(0xE2, chunk + b"\1\1abc"),
+                                                                       (0xE2, chunk + b"\1\1defg")]))
+            seed(target, "app13.jpg", jpeg_with_segments(base, [(0xED, b"Photoshop 3.0\0" + b"8BIM" + b"\0" * 20)]))
+            seed(target, "cut.jpg", base[:len(base) // 2])
+            seed(target, "header-only.jpg", base[:base.index(b"\xff\xda")])
+            # A frame header claiming 65500 x 65500 over the scans of a small image.
+            seed(target, "huge-frame.jpg", base[:sof + 5] + be16(65500, 65500) + base[sof + 9:])
+        # The last byte picks the loader's progress: stop at the third row, cancelled or with another status.
+        seed("jpeg_loader", "progress-cancel.jpg", base + b"\xc2")
+        seed("jpeg_loader", "progress-status.jpg", base + b"\x82")
 
-    # TIFF: small files of libtiff's own test suite, strips and loops.
+    # TIFF: small files of libtiff's own test suite, strips and loops; the
+    # loader of LoadImageFile starts from the same files.
     images = os.path.join(DEPS, "tiff-4.5.0", "test", "images")
-    for name in ["miniswhite-1c-1b.tiff", "palette-1c-1b.tiff", "minisblack-2c-8b-alpha.tiff", "logluv-3c-16b.tiff",
-                 "test_ifd_loop_to_self.tif", "test_ifd_loop_to_first.tif", "test_two_ifds.tif",
-                 "test_float64_predictor2_le_lzw.tif", "custom_dir_EXIF_GPS.tiff", "palette-1c-4b.tiff",
-                 "deflate-last-strip-extra-data.tiff"]:
-        copy("tiff_reader", os.path.join(images, name))
-    seed("tiff_reader", "rgb-big-endian.tif", tiff_rgb(b"MM", 3, 2))
-    seed("tiff_reader", "rgb-little-endian.tif", tiff_rgb(b"II", 4, 3))
-    seed("tiff_reader", "strip-past-end.tif", tiff_rgb(b"II", 4, 3, strip_offset=0x7FFFFFF0))
-    seed("tiff_reader", "count-huge.tif", b"II*\0" + le32(8) + le16(0xFFFF) + b"\0" * 12)
-    seed("tiff_reader", "header-only.tif", b"MM\0*\0\0\0\x08")
+    for target in ["tiff_reader", "tiff_loader"]:
+        for name in ["miniswhite-1c-1b.tiff", "palette-1c-1b.tiff", "minisblack-2c-8b-alpha.tiff", "logluv-3c-16b.tiff",
+                     "test_ifd_loop_to_self.tif", "test_ifd_loop_to_first.tif", "test_two_ifds.tif",
+                     "test_float64_predictor2_le_lzw.tif", "custom_dir_EXIF_GPS.tiff", "palette-1c-4b.tiff",
+                     "deflate-last-strip-extra-data.tiff"]:
+            copy(target, os.path.join(images, name))
+        seed(target, "rgb-big-endian.tif", tiff_rgb(b"MM", 3, 2))
+        seed(target, "rgb-little-endian.tif", tiff_rgb(b"II", 4, 3))
+        seed(target, "strip-past-end.tif", tiff_rgb(b"II", 4, 3, strip_offset=0x7FFFFFF0))
+        seed(target, "count-huge.tif", b"II*\0" + le32(8) + le16(0xFFFF) + b"\0" * 12)
+        seed(target, "header-only.tif", b"MM\0*\0\0\0\x08")
+    for name in ["minisblack-1c-16b.tiff", "rgb-3c-16b.tiff", "minisblack-1c-8b.tiff"]:
+        copy("tiff_loader", os.path.join(images, name))
+    seed("tiff_loader", "rgb-cut.tif", tiff_rgb(b"MM", 5, 4)[:-7])
+
+    # Orientation and 16 to 8 bits: rows, columns, colour space / extra
+    # channels / bits, flags, then samples.
+    for name, head in [("rgb-turn-left.bin", b"\x03\x05\x01\x01"), ("gray16-all-flags.bin", b"\x04\x02\x40\x1f"),
+                       ("cmyk-alpha16-flip.bin", b"\x07\x03\x52\x18"), ("turn180-flip.bin", b"\x02\x06\x01\x0a"),
+                       ("empty.bin", b"\x00\x09\x01\x05")]:
+        seed("pixel_transforms", name, head + bytes(range(1, 97)))
 
 
 def tiff_rgb(order, width, height, strip_offset=None):
