@@ -44,10 +44,9 @@ constexpr Golden kGolden[] = {
 
 TEST(BitmapReader, RealFilesDecodeAsTheReferenceDecoderDoes) {
   const std::string dir = testing::DependencySource("libjpeg-turbo-2.1.5/testimages/");
-  if (!testing::UnixFileExists(dir + kGolden[0].file)) GTEST_SKIP() << "no test images in " << dir;
   for (const Golden& g : kGolden) {
     ImagePtr image;
-    ASSERT_EQ(LoadImage(testing::SystemPath(dir + g.file), &image), kOk) << g.file;
+    ASSERT_EQ(LoadImage(testing::ReferenceFile(dir + g.file), &image), kOk) << g.file;
     EXPECT_EQ(image->color_space, kColorSpaceRgb) << g.file;
     EXPECT_EQ(image->columns, g.width) << g.file;
     EXPECT_EQ(image->rows, g.height) << g.file;

@@ -26,8 +26,10 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using testing::SystemPath;
 
+// A file of libjpeg-turbo's test suite; a missing one fails the test that
+// wanted it, by name.
 std::string TestImage(const std::string& name) {
-  return SystemPath(testing::DependencySource("libjpeg-turbo-2.1.5/testimages/" + name));
+  return testing::ReferenceFile(testing::DependencySource("libjpeg-turbo-2.1.5/testimages/" + name));
 }
 
 Bytes ReadBytes(const std::string& path) {
@@ -315,6 +317,65 @@ TEST(JpegReaderTest, DensitiesBecomeResolutions) {
   EXPECT_EQ(r.info.resolution_unit, 666);
 }
 
+TEST(JpegReaderTest, ProgressCountsPixelsDoneAndAnyStatusStopsIt) {
+  JpegShape shape;  // 16 x 8
+  std::string path = WriteScratch("progress.jpg", EncodeJpeg(shape));
+  struct Seen {
+    std::vector<uint32_t> fractions;
+    Status stop = kOk;
+  };
+  auto progress = [](void* context, uint32_t fraction) -> Status {
+    auto* seen = static_cast<Seen*>(context);
+    seen->fractions.push_back(fraction);
+    return seen->fractions.size() == 3 ? seen->stop : Status{kOk};
+  };
+  // Rows done x 16 / 128 pixels x 65535, rounded down, by the loader and,
+  // through LoadImageWithReader, by rows for the reader.
+  const std::vector<uint32_t> eighths = {8191, 16383, 24575, 32767, 40959, 49151, 57343, 65535};
+  Seen loader;
+  PixelImage* image = nullptr;
+  ASSERT_EQ(LoadImageFile(path.c_str(), &image, progress, &loader), kOk);
+  FreePixelImage(image);
+  EXPECT_EQ(loader.fractions, eighths) << "the loader's fractions";
+  Seen reader;
+  image = nullptr;
+  ASSERT_EQ(LoadImageWithReader(&image, path.c_str(), kFileTypeJpeg, progress, &reader), kOk);
+  FreePixelImage(image);
+  EXPECT_EQ(reader.fractions, eighths) << "the reader's fractions";
+
+  for (Status stop : {Status{kNoFileName}, Status{12345}}) {
+    Seen seen;
+    seen.stop = stop;
+    image = nullptr;
+    EXPECT_EQ(LoadImageFile(path.c_str(), &image, progress, &seen), stop) << "not only cancelling stops";
+    EXPECT_EQ(image, nullptr);
+    EXPECT_EQ(seen.fractions.size(), 3u);
+    seen.fractions.clear();
+    EXPECT_EQ(LoadImageWithReader(&image, path.c_str(), kFileTypeJpeg, progress, &seen), stop);
+    EXPECT_EQ(image, nullptr);
+  }
+}
+
+TEST(JpegReaderTest, DecoderWarningsReachTheMessageSink) {
+  // Three bytes between two header markers: libjpeg skips them and warns
+  // (JWRN_EXTRANEOUS_DATA), and decodes the image as it would without them.
+  JpegShape shape;
+  Bytes clean = EncodeJpeg(shape);
+  size_t dqt = 2;
+  while (dqt + 1 < clean.size() && !(clean[dqt] == 0xFF && clean[dqt + 1] == 0xDB)) ++dqt;
+  ASSERT_LT(dqt + 1, clean.size()) << "no quantisation table marker";
+  Bytes noisy = clean;
+  noisy.insert(noisy.begin() + static_cast<ptrdiff_t>(dqt), {0x11, 0x22, 0x33});
+  ReaderResult r = ReadWithReader(WriteScratch("extraneous.jpg", noisy));
+  ASSERT_EQ(r.header, kOk);
+  EXPECT_EQ(r.rows, kOk);
+  EXPECT_THAT(r.messages, ::testing::Contains(::testing::AllOf(
+                              ::testing::HasSubstr("3 extraneous bytes before marker 0xdb"),
+                              ::testing::EndsWith("\n"))))
+      << "the warning's text, then a line end";
+  EXPECT_TRUE(r.samples == DecodeWithLibjpeg(clean).samples) << "a warning changes nothing else";
+}
+
 TEST(JpegReaderTest, CancelledLoadingStopsWithTheCallbacksStatus) {
   std::vector<uint32_t> seen;
   PixelImage* image = nullptr;
@@ -407,7 +468,7 @@ ReaderResult ReadWithMarkers(const std::string& name, std::vector<Marker> marker
 }
 
 TEST(JpegReaderTest, IccProfileInOneOrThreeMarkersIsHandedOutWhole) {
-  Bytes profile = ReadBytes(SystemPath("/usr/share/color/icc/sRGB.icc"));
+  Bytes profile = ReadBytes(testing::ReferenceFile("/usr/share/color/icc/sRGB.icc"));
   ASSERT_GT(profile.size(), 300u);
   ReaderResult one = ReadWithMarkers("icc1.jpg", {IccChunk(1, 1, profile)});
   EXPECT_TRUE(one.icc == profile);
@@ -473,6 +534,14 @@ TEST(JpegReaderTest, ForeignAndShortApp2MarkersAreSkipped) {
                       Marker{JPEG_APP0 + 2, Bytes{'I', 'C', 'C'}},
                       Marker{JPEG_APP0 + 2, Bytes{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0}},
                       IccChunk(1, 1, profile)});
+  EXPECT_TRUE(r.icc == profile);
+}
+
+TEST(JpegReaderTest, FirstChunkTooShortForTheSizeIsSkipped) {
+  // A chunk 1 of 1 with two data bytes cannot hold the profile's 4-byte size:
+  // it is skipped as if absent, and the next chunk 1 starts the profile.
+  Bytes profile = FakeProfile(300);
+  ReaderResult r = ReadWithMarkers("short-first.jpg", {IccChunk(1, 1, Bytes{0x00, 0x01}), IccChunk(1, 1, profile)});
   EXPECT_TRUE(r.icc == profile);
 }
 

@@ -96,7 +96,7 @@ TEST(ScitexCTReader, RefusesParameterBlocksItCannotRead) {
     ScitexFields fields;
     Status status;
   };
-  std::vector<Case> cases(5);
+  std::vector<Case> cases(6);
   cases[0] = {"two-separations.ct", {}, kRefused};
   cases[0].fields.separations = 2;
   cases[1] = {"zero-width.ct", {}, kUnsupportedImageData};
@@ -108,6 +108,9 @@ TEST(ScitexCTReader, RefusesParameterBlocksItCannotRead) {
   // More lines than the file holds: refused before anything is allocated.
   cases[4] = {"lines-missing.ct", {}, kShortRead};
   cases[4].fields.height_pixels = "99999999";
+  // No lines: no picture, though the format's own rule refuses only a zero width.
+  cases[5] = {"zero-height.ct", {}, kUnsupportedImageData};
+  cases[5].fields.height_pixels = "0";
   for (const Case& c : cases) {
     ImagePtr image;
     EXPECT_EQ(LoadImage(WriteFixture("scitex_reader", c.name, MakeScitexCt(c.fields, 3, 2, {})), &image), c.status) << c.name;
@@ -150,6 +153,16 @@ TEST(ScitexCTReader, ResolutionIsPixelsOverTheSizeInUnits) {
   EXPECT_EQ(reader->ReadRows(nullptr, 1), kBadArgument);
   EXPECT_EQ(reader->FinishReading(), kOk);
   EXPECT_EQ(reader->Close(), kOk);
+
+  // A negative size in units gives no resolution either, not a negative one.
+  fields.width_units = "-84.666";
+  testing::ReaderOnFile negative(kFileTypeScitexCt,
+                                 WriteFixture("scitex_reader", "negative.ct", MakeScitexCt(fields, 1000, 1, {})));
+  ASSERT_TRUE(negative.ok());
+  ASSERT_EQ(negative.reader->Open(&negative.file, nullptr), kOk);
+  ASSERT_EQ(negative.reader->ReadHeader(&info), kOk);
+  EXPECT_EQ(info.x_resolution, 0) << "no resolution from a negative size";
+  negative.reader->Close();
 }
 
 }  // namespace

@@ -57,6 +57,27 @@ Bytes Ramp(size_t count, int step = 1) {
   return bytes;
 }
 
+// A white-is-zero gray image whose one strip claims `claimed` bytes and is the
+// file's last `present` bytes of `data`.
+Bytes FileEndingInsideTheStrip(uint32_t width, uint32_t height, uint16_t compression,
+                               uint32_t claimed, const Bytes& data, size_t present) {
+  TiffFixture fixture(false, width, height, 1, 0);
+  fixture.Short(259, {compression}).Long(279, {claimed}).Long(273, {0});
+  fixture.Long(273, {static_cast<uint32_t>(fixture.Build().size())});
+  Bytes file = fixture.Build();
+  file.insert(file.end(), data.begin(), data.begin() + present);
+  return file;
+}
+
+// Both ways of reading a TIFF: the loader, a chunk at a time, and the reader
+// protocol, a row at a time.
+std::vector<Loaded> LoadBothWays(const std::string& name, const Bytes& file) {
+  std::string path = TiffFixture::WriteFile(name, file);
+  PixelImage* image = nullptr;
+  Status status = LoadImageWithReader(&image, path.c_str(), kFileTypeTiff, nullptr, nullptr);
+  return {LoadTiff(path), Copy(status, image)};
+}
+
 TEST(TiffHeader, RefusesWrongMarksAndUnreadableDirectories) {
   Bytes good = TiffFixture(false, 1, 1, 1, 0).Strips({{7}}).Build();
   Bytes bad_mark = good;
@@ -174,6 +195,11 @@ TEST(TiffSupport, RequiredTagsAndRefusedKinds) {
   EXPECT_EQ(LoadTiff(image().Short(259, {5}).Short(317, {3})).status, kTiffUnsupportedCompression);
   EXPECT_EQ(LoadTiff(image().Short(258, {1})).status, kUnsupportedBitDepth);
   EXPECT_EQ(LoadTiff(image().Short(258, {32})).status, kUnsupportedBitDepth);
+  EXPECT_EQ(LoadTiff(image().Long(258, {8})).status, kTiffBadHeader)
+      << "BitsPerSample is a SHORT; a LONG one is a damaged header";
+  EXPECT_EQ(LoadTiff(TiffFixture(false, 1, 1, 3, 2).Short(258, {8, 16, 8}).Strips({{1, 2, 3, 4}})).status,
+            kUnsupportedBitDepth)
+      << "samples of different sizes";
   EXPECT_EQ(LoadTiff(image().Short(262, {2})).status, kUnsupportedImageData) << "RGB of one sample";
   EXPECT_EQ(LoadTiff(image().Long(277, {0x838253F0})).status, kUnsupportedImageData)
       << "a sample count no pixel can have";
@@ -218,6 +244,78 @@ TEST(TiffLzw, DamagedStreamsEndTheStripOrAreRefused) {
   EXPECT_EQ(old_style.status, kTiffUnsupportedCompression);
 }
 
+// Samples as stored, in the file's byte order, `bits` wide.
+Bytes Stored(const std::vector<uint16_t>& samples, uint32_t bits, bool big_endian) {
+  Bytes out;
+  for (uint16_t v : samples) {
+    if (bits == 8) {
+      out.push_back(static_cast<uint8_t>(v));
+    } else if (big_endian) {
+      out.insert(out.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+    } else {
+      out.insert(out.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+    }
+  }
+  return out;
+}
+
+// Samples in host order, as the pixel image holds them.
+Bytes Host(const std::vector<uint16_t>& samples, uint32_t bits) {
+  Bytes out(samples.size() * (bits / 8));
+  for (size_t i = 0; i < samples.size(); ++i) {
+    if (bits == 8) {
+      out[i] = static_cast<uint8_t>(samples[i]);
+    } else {
+      std::memcpy(out.data() + 2 * i, &samples[i], 2);
+    }
+  }
+  return out;
+}
+
+std::vector<uint16_t> NoisySamples(size_t count, uint32_t bits) {
+  std::vector<uint16_t> samples(count);
+  uint32_t noise = 7;
+  for (size_t i = 0; i < count; ++i) {
+    noise = noise * 1103515245u + 12345u;
+    samples[i] = static_cast<uint16_t>((i * 37 + (noise >> 16)) & (bits == 8 ? 0xFF : 0xFFFF));
+  }
+  return samples;
+}
+
+TEST(TiffLzw, PredictorUndoesHorizontalDifferencingAtBothDepthsAndByteOrders) {
+  // RGB rows of 1000 pixels in strips of 16 rows: the loader's chunks (21845
+  // pixels at 8 bits, 10922 at 16) end inside rows, so the predictor's row
+  // position and last pixel must carry over from one chunk to the next.
+  const uint32_t width = 1000, height = 30, rows_per_strip = 16;
+  for (uint32_t bits : {8u, 16u}) {
+    for (bool big : {false, true}) {
+      SCOPED_TRACE(std::to_string(bits) + (big ? " bits MM" : " bits II"));
+      std::vector<uint16_t> samples = NoisySamples(size_t{width} * height * 3, bits);
+      // TIFF 6.0 section 14: each sample after a row's first pixel is stored
+      // as its difference to the same sample of the pixel before.
+      std::vector<uint16_t> differences = samples;
+      const uint32_t mask = bits == 8 ? 0xFF : 0xFFFF;
+      for (size_t i = 0; i < samples.size(); ++i) {
+        if (i % (size_t{width} * 3) >= 3) differences[i] = static_cast<uint16_t>((samples[i] - samples[i - 3]) & mask);
+      }
+      std::vector<Bytes> strips;
+      for (uint32_t row = 0; row < height; row += rows_per_strip) {
+        size_t from = size_t{row} * width * 3;
+        size_t to = size_t{std::min(row + rows_per_strip, height)} * width * 3;
+        strips.push_back(LzwEncode(Stored({differences.begin() + from, differences.begin() + to}, bits, big)));
+      }
+      TiffFixture fixture(big, width, height, 3, 2);
+      fixture.Short(258, {static_cast<uint16_t>(bits), static_cast<uint16_t>(bits), static_cast<uint16_t>(bits)})
+          .Short(259, {5}).Short(317, {2}).Long(278, {rows_per_strip}).Strips(strips);
+      for (const Loaded& loaded : LoadBothWays("predictor.tif", fixture.Build())) {
+        ASSERT_EQ(loaded.status, kOk);
+        EXPECT_EQ(loaded.bits, bits);
+        EXPECT_TRUE(loaded.pixels == Host(samples, bits)) << "the differences must be summed back";
+      }
+    }
+  }
+}
+
 TEST(TiffPackBits, RunsLiteralsAndTheNoOpHeader) {
   Bytes packed = {0xFE, 7, 0x80, 0x01, 1, 2, 0x80, 0x81, 9};  // 3 x 7, no-op, 1 2, no-op, 128 x 9
   Bytes expected = {7, 7, 7, 1, 2};
@@ -251,27 +349,6 @@ TEST(TiffStrips, StripsStayInsideTheirRowsAndTheFile) {
   Loaded cut_at_end = LoadTiff(TiffFixture::WriteFile("end.tif", file));
   ASSERT_EQ(cut_at_end.status, kOk) << "a strip running past the file's end ends there";
   EXPECT_EQ(cut_at_end.pixels, (Bytes{5, 5, 9, 255}));
-}
-
-// A white-is-zero gray image whose one strip claims `claimed` bytes and is the
-// file's last `present` bytes of `data`.
-Bytes FileEndingInsideTheStrip(uint32_t width, uint32_t height, uint16_t compression,
-                               uint32_t claimed, const Bytes& data, size_t present) {
-  TiffFixture fixture(false, width, height, 1, 0);
-  fixture.Short(259, {compression}).Long(279, {claimed}).Long(273, {0});
-  fixture.Long(273, {static_cast<uint32_t>(fixture.Build().size())});
-  Bytes file = fixture.Build();
-  file.insert(file.end(), data.begin(), data.begin() + present);
-  return file;
-}
-
-// Both ways of reading a TIFF: the loader, a chunk at a time, and the reader
-// protocol, a row at a time.
-std::vector<Loaded> LoadBothWays(const std::string& name, const Bytes& file) {
-  std::string path = TiffFixture::WriteFile(name, file);
-  PixelImage* image = nullptr;
-  Status status = LoadImageWithReader(&image, path.c_str(), kFileTypeTiff, nullptr, nullptr);
-  return {LoadTiff(path), Copy(status, image)};
 }
 
 TEST(TiffStrips, BytesTheStripsDoNotDeliverShowWhite) {
@@ -350,6 +427,81 @@ TEST(TiffStrips, AStripEndsWhereTheFileEndsWhateverTheAlignment) {
       if (loaded.pixels.size() != noise.size()) continue;
       EXPECT_TRUE(std::equal(noise.begin(), noise.begin() + 2000, loaded.pixels.begin()));
     }
+  }
+}
+
+TEST(TiffReader, SixteenBitRowsInBothByteOrders) {
+  // Black-is-zero gray and RGB with an alpha sample, 16 bits, 5 x 3.
+  for (bool big : {false, true}) {
+    for (uint16_t photometric : {uint16_t{1}, uint16_t{2}}) {
+      SCOPED_TRACE(std::string(big ? "MM" : "II") + " photometric " + std::to_string(photometric));
+      const uint16_t samples_per_pixel = photometric == 1 ? 1 : 4;
+      const uint32_t width = 5, height = 3;
+      std::vector<uint16_t> samples = NoisySamples(size_t{width} * height * samples_per_pixel, 16);
+      TiffFixture fixture(big, width, height, samples_per_pixel, photometric);
+      fixture.Short(258, std::vector<uint16_t>(samples_per_pixel, 16)).Strips({Stored(samples, 16, big)});
+      std::vector<uint16_t> expected = samples;
+      if (photometric == 1) {
+        for (uint16_t& v : expected) v = static_cast<uint16_t>(65535 - v);  // gray as ink
+      }
+      std::string path = fixture.Write("sixteen.tif");
+
+      // The reader protocol: twice the bytes of an 8-bit row per row.
+      testing::ReaderOnFile on(kFileTypeTiff, path);
+      ASSERT_TRUE(on.ok());
+      ImageInfo info = {};
+      ASSERT_EQ(on.reader->Open(&on.file, nullptr), kOk);
+      ASSERT_EQ(on.reader->ReadHeader(&info), kOk);
+      EXPECT_EQ(info.bits_per_sample, 16u);
+      EXPECT_EQ(info.channels, samples_per_pixel);
+      const size_t row_bytes = size_t{width} * samples_per_pixel * 2;
+      Bytes rows(row_bytes * height + 2, 0xAA);  // two guard bytes
+      ASSERT_EQ(on.reader->ReadRows(rows.data(), 1), kOk);
+      ASSERT_EQ(on.reader->ReadRows(rows.data() + row_bytes, 2), kOk);
+      EXPECT_EQ(rows[row_bytes * height], 0xAA) << "no byte beyond the rows asked for";
+      rows.resize(row_bytes * height);
+      EXPECT_TRUE(rows == Host(expected, 16)) << "host-order 16-bit samples, converted";
+      EXPECT_EQ(on.reader->FinishReading(), kOk);
+      on.reader->Close();
+
+      // LoadImageWithReader advances by 16-bit rows, as the loader fills them.
+      for (const Loaded& loaded : LoadBothWays("sixteen.tif", fixture.Build())) {
+        ASSERT_EQ(loaded.status, kOk);
+        EXPECT_EQ(loaded.bits, 16u);
+        EXPECT_TRUE(loaded.pixels == Host(expected, 16));
+      }
+    }
+  }
+}
+
+TEST(TiffLoading, ProgressRunsFromZeroToTheWholeAndAnyStatusStopsIt) {
+  // 300 x 300 RGB: the loader's chunks of 21845 pixels give 5 steps after 0.
+  TiffFixture fixture(false, 300, 300, 3, 2);
+  fixture.Strips({Ramp(300 * 300 * 3)});
+  std::string path = fixture.Write("progress.tif");
+  struct Seen {
+    std::vector<uint32_t> fractions;
+    Status stop = kOk;
+  };
+  auto progress = [](void* context, uint32_t fraction) -> Status {
+    auto* seen = static_cast<Seen*>(context);
+    seen->fractions.push_back(fraction);
+    return seen->fractions.size() == 3 ? seen->stop : Status{kOk};
+  };
+  Seen all;
+  PixelImage* image = nullptr;
+  ASSERT_EQ(LoadImageFile(path.c_str(), &image, progress, &all), kOk);
+  FreePixelImage(image);
+  EXPECT_EQ(all.fractions, (std::vector<uint32_t>{0, 15906, 31813, 47720, 63627, 65535}))
+      << "0 first, then pixels done / pixels x 65535";
+
+  for (Status stop : {Status{kCancelled}, Status{kNoFileName}, Status{12345}}) {
+    Seen seen;
+    seen.stop = stop;
+    image = nullptr;
+    EXPECT_EQ(LoadImageFile(path.c_str(), &image, progress, &seen), stop) << "the callback's status is returned";
+    EXPECT_EQ(image, nullptr);
+    EXPECT_EQ(seen.fractions.size(), 3u) << "no progress after a stop";
   }
 }
 

@@ -50,6 +50,18 @@ inline std::string WriteFixture(const std::string& folder, const std::string& na
   return path;
 }
 
+// A file that no one here wrote (another project's test image, an installed
+// profile), by its Unix path, as the program sees it. A missing one fails the
+// test that wanted it, by name, rather than letting it pass unchecked.
+inline std::string ReferenceFile(const std::string& unix_path) {
+  if (!UnixFileExists(unix_path)) {
+    ADD_FAILURE() << "missing reference file " << unix_path
+                  << " (tools/build-win32-deps.sh unpacks the dependencies' test images; "
+                     "tools/install-packages.sh installs the profiles)";
+  }
+  return SystemPath(unix_path);
+}
+
 inline Status LoadImage(const std::string& path, ImagePtr* image) {
   PixelImage* raw = nullptr;
   Status status = LoadImageFile(path.c_str(), &raw, nullptr, nullptr);
