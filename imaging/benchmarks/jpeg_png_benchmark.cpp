@@ -1,6 +1,6 @@
 // The JPEG and PNG readers against the bare libraries decoding the same file:
-// what the byte-at-a-time JPEG source, the row protocol and the sample
-// conventions cost. Files of 2048 x 1536 RGB pixels are written once to /tmp.
+// what the JPEG source, the row protocol and the sample conventions cost.
+// Files of 2048 x 1536 pixels (RGB, and gray for PNG) are written once to /tmp.
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +28,7 @@ std::vector<uint8_t> Picture() {
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       noise = noise * 1103515245 + 12345;
-      uint8_t* p = &rgb[(size_t{y} * kWidth + x) * 3];
+      uint8_t* p = &rgb[(static_cast<size_t>(y) * kWidth + x) * 3];
       p[0] = static_cast<uint8_t>(x * 255 / kWidth);
       p[1] = static_cast<uint8_t>(y * 255 / kHeight);
       p[2] = static_cast<uint8_t>(((x / 64 + y / 64) & 1) * 128 + ((noise >> 16) & 31));
@@ -66,23 +66,34 @@ const std::string& JpegFile() {
   return path;
 }
 
+// The picture as RGB, or its green channel alone as 8-bit gray.
+std::string WritePng(const std::string& name, bool gray) {
+  std::vector<uint8_t> rgb = Picture();
+  if (gray) {
+    for (size_t i = 0; i < size_t{kWidth} * kHeight; ++i) rgb[i] = rgb[3 * i + 1];
+  }
+  const size_t channels = gray ? 1 : 3;
+  FILE* out = std::fopen(name.c_str(), "wb");
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, out);
+  png_set_IHDR(png, info, kWidth, kHeight, 8, gray ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < kHeight; ++y) png_write_row(png, &rgb[static_cast<size_t>(y) * channels * kWidth]);
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(out);
+  return name;
+}
+
 const std::string& PngFile() {
-  static const std::string path = [] {
-    std::string name = "/tmp/lumetra_benchmark.png";
-    std::vector<uint8_t> rgb = Picture();
-    FILE* out = std::fopen(name.c_str(), "wb");
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_init_io(png, out);
-    png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < kHeight; ++y) png_write_row(png, &rgb[size_t{y} * kWidth * 3]);
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    std::fclose(out);
-    return name;
-  }();
+  static const std::string path = WritePng("/tmp/lumetra_benchmark.png", false);
+  return path;
+}
+
+const std::string& PngGrayFile() {
+  static const std::string path = WritePng("/tmp/lumetra_benchmark_gray.png", true);
   return path;
 }
 
@@ -123,7 +134,7 @@ void BM_JpegBareLibjpeg(benchmark::State& state) {
     jpeg_read_header(&cinfo, TRUE);
     jpeg_start_decompress(&cinfo);
     while (cinfo.output_scanline < cinfo.output_height) {
-      JSAMPROW row = &pixels[size_t{cinfo.output_scanline} * kWidth * 3];
+      JSAMPROW row = &pixels[static_cast<size_t>(cinfo.output_scanline) * kWidth * 3];
       jpeg_read_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_decompress(&cinfo);
@@ -134,17 +145,21 @@ void BM_JpegBareLibjpeg(benchmark::State& state) {
 }
 
 void BM_PngTPngReader(benchmark::State& state) { LoadThroughReaders(state, PngFile()); }
+void BM_PngGrayTPngReader(benchmark::State& state) { LoadThroughReaders(state, PngGrayFile()); }
 
-void BM_PngBareLibpng(benchmark::State& state) {
-  std::vector<uint8_t> pixels(size_t{kWidth} * kHeight * 3);
+// libpng reading every row of a file into one block, as a program would.
+void BareLibpng(benchmark::State& state, const std::string& path, size_t channels) {
+  std::vector<uint8_t> pixels(size_t{kWidth} * kHeight * channels);
   for (auto _ : state) {
-    FILE* in = std::fopen(PngFile().c_str(), "rb");
+    FILE* in = std::fopen(path.c_str(), "rb");
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_init_io(png, in);
     png_read_info(png, info);
     png_read_update_info(png, info);
-    for (int y = 0; y < kHeight; ++y) png_read_row(png, &pixels[size_t{y} * kWidth * 3], nullptr);
+    for (int y = 0; y < kHeight; ++y) {
+      png_read_row(png, &pixels[static_cast<size_t>(y) * kWidth * channels], nullptr);
+    }
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(in);
@@ -152,10 +167,15 @@ void BM_PngBareLibpng(benchmark::State& state) {
   }
 }
 
+void BM_PngBareLibpng(benchmark::State& state) { BareLibpng(state, PngFile(), 3); }
+void BM_PngGrayBareLibpng(benchmark::State& state) { BareLibpng(state, PngGrayFile(), 1); }
+
 BENCHMARK(BM_JpegLoadImageFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpegTJFIFReader)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpegBareLibjpeg)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngTPngReader)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngBareLibpng)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngGrayTPngReader)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngGrayBareLibpng)->Unit(benchmark::kMillisecond);
 
 }  // namespace
