@@ -10,6 +10,10 @@
 namespace lumetra {
 namespace {
 
+uint64_t LoadBE64(const uint8_t* p) {
+  return (uint64_t{LoadBE32(p)} << 32) | LoadBE32(p + 4);
+}
+
 constexpr size_t kInputPiece = 4096;  // strip data are read from the file in pieces of this size
 
 // Every byte the strips do not deliver. Black-is-zero gray turns it into no
@@ -93,9 +97,7 @@ class LzwDecoder : public TiffDecoder {
  public:
   explicit LzwDecoder(SpecialFile* file) : input_(file) {
     for (uint32_t c = 0; c < 256; ++c) {
-      prefix_[c] = kNoCode;
-      suffix_[c] = first_[c] = static_cast<uint8_t>(c);
-      length_[c] = 1;
+      table_[c] = Entry{{static_cast<uint8_t>(c)}, kNoCode, 1, static_cast<uint8_t>(c)};
     }
   }
 
@@ -124,26 +126,39 @@ class LzwDecoder : public TiffDecoder {
     }
     // The state lives in locals while decoding: stores through `out` could
     // otherwise alias the members and force the compiler to reload them.
-    uint32_t accumulator = accumulator_, bits = bits_, width = width_, next = next_, old = old_;
+    uint64_t accumulator = accumulator_;
+    uint32_t bits = bits_, width = width_, next = next_, old = old_;
     size_t position = input_.position_, fill = input_.fill_;
+    const uint8_t* input = input_.buffer_;
+    Entry* const table = table_;
     bool finished = finished_;
     while (o < capacity && !finished) {
-      while (bits < width) {
-        if (position == fill) {
-          input_.position_ = position;
-          if (!input_.Refill()) break;
-          position = input_.position_;
-          fill = input_.fill_;
+      if (bits < width) {
+        if (fill - position >= 8) {
+          // Whole bytes up to 56 bits at once, read as one big-endian word.
+          uint32_t take = (63 - bits) >> 3;
+          accumulator = (accumulator << (8 * take)) | (LoadBE64(input + position) >> (64 - 8 * take));
+          position += take;
+          bits += 8 * take;
+        } else {
+          while (bits < width) {
+            if (position == fill) {
+              input_.position_ = position;
+              if (!input_.Refill()) break;
+              position = input_.position_;
+              fill = input_.fill_;
+            }
+            accumulator = (accumulator << 8) | input[position++];
+            bits += 8;
+          }
+          if (bits < width) {  // the data end without an end code
+            finished = true;
+            break;
+          }
         }
-        accumulator = (accumulator << 8) | input_.buffer_[position++];
-        bits += 8;
-      }
-      if (bits < width) {  // the data end without an end code
-        finished = true;
-        break;
       }
       bits -= width;
-      uint32_t code = (accumulator >> bits) & ((1u << width) - 1);
+      uint32_t code = static_cast<uint32_t>(accumulator >> bits) & ((1u << width) - 1);
       if (code == kClear) {
         next = kFirstFree;
         width = 9;
@@ -161,21 +176,22 @@ class LzwDecoder : public TiffDecoder {
         continue;
       }
       uint8_t first;  // the first byte of the string just decoded
-      if (code < 256) {
-        first = static_cast<uint8_t>(code);
-        out[o++] = first;
-      } else if (code < next) {
-        first = first_[code];
+      if (code < next) {
+        first = table[code].head[0];
         o += Emit(code, out + o, capacity - o, -1);
       } else {  // the code being defined: the previous string and its own first byte
-        first = first_[old];
+        first = table[old].head[0];
         o += Emit(old, out + o, capacity - o, first);
       }
       if (next < kTableSize) {
-        prefix_[next] = static_cast<uint16_t>(old);
-        suffix_[next] = first;
-        first_[next] = first_[old];
-        length_[next] = static_cast<uint16_t>(length_[old] + 1);
+        // The previous string followed by this one's first byte.
+        const Entry& from = table[old];
+        Entry& entry = table[next];
+        std::memcpy(entry.head, from.head, sizeof entry.head);
+        if (from.length < sizeof entry.head) entry.head[from.length] = first;
+        entry.prefix = static_cast<uint16_t>(old);
+        entry.length = static_cast<uint16_t>(from.length + 1);
+        entry.suffix = first;
         ++next;
         if (next == 511 || next == 1023 || next == 2047) ++width;
       }
@@ -198,7 +214,18 @@ class LzwDecoder : public TiffDecoder {
   static constexpr uint32_t kEnd = 257;
   static constexpr uint32_t kFirstFree = 258;
   static constexpr uint32_t kTableSize = 4096;
-  static constexpr uint32_t kNoCode = 0xFFFF;
+  static constexpr uint16_t kNoCode = 0xFFFF;
+
+  // A table entry: its string is the string of `prefix` followed by
+  // `suffix`, `length` bytes long; `head` holds its first 8 bytes (or all of
+  // a shorter one), so that most strings are written with one 8-byte copy
+  // and longer ones walk only the bytes after their head.
+  struct Entry {
+    uint8_t head[8];
+    uint16_t prefix;
+    uint16_t length;
+    uint8_t suffix;
+  };
 
   void ClearTable() {
     next_ = kFirstFree;
@@ -210,17 +237,30 @@ class LzwDecoder : public TiffDecoder {
   // `out` as far as `room` allows; the rest waits on the stack for the next
   // call. Returns the bytes written.
   size_t Emit(uint32_t code, uint8_t* out, size_t room, int tail) {
-    size_t length = length_[code] + (tail >= 0 ? 1 : 0);
-    if (length <= room) {
-      uint8_t* p = out + length;
-      if (tail >= 0) *--p = static_cast<uint8_t>(tail);
-      for (uint32_t c = code; p > out; c = prefix_[c]) *--p = suffix_[c];
+    const Entry& entry = table_[code];
+    size_t length = entry.length + (tail >= 0 ? 1 : 0);
+    constexpr size_t kHead = sizeof entry.head;
+    if (length <= room && room >= kHead) {
+      // The bytes after the head, back to front, then the head in one copy;
+      // what the copy writes past a short string lies within `room` and is
+      // overwritten by the strings that follow.
+      uint8_t* p = out + entry.length;
+      if (tail >= 0) out[entry.length] = static_cast<uint8_t>(tail);
+      for (uint32_t c = code; p > out + kHead; c = table_[c].prefix) *--p = table_[c].suffix;
+      if (entry.length < kHead && tail >= 0) {
+        uint8_t head[kHead];
+        std::memcpy(head, entry.head, kHead);
+        head[entry.length] = static_cast<uint8_t>(tail);
+        std::memcpy(out, head, kHead);
+      } else {
+        std::memcpy(out, entry.head, kHead);
+      }
       return length;
     }
     // Stacked last byte first, so that popping gives them in order.
     size_t n = 0;
     if (tail >= 0) stack_[n++] = static_cast<uint8_t>(tail);
-    for (uint32_t c = code; c != kNoCode && n < sizeof stack_; c = prefix_[c]) stack_[n++] = suffix_[c];
+    for (uint32_t c = code; c != kNoCode && n < sizeof stack_; c = table_[c].prefix) stack_[n++] = table_[c].suffix;
     pending_ = n;
     size_t written = 0;
     while (pending_ > 0 && written < room) out[written++] = stack_[--pending_];
@@ -228,7 +268,7 @@ class LzwDecoder : public TiffDecoder {
   }
 
   StripInput input_;
-  uint32_t accumulator_ = 0;  // bits not yet used, in its low `bits_` bits
+  uint64_t accumulator_ = 0;  // bits not yet used, in its low `bits_` bits
   uint32_t bits_ = 0;
   uint32_t width_ = 9;        // bits of the next code
   uint32_t next_ = kFirstFree;
@@ -236,10 +276,7 @@ class LzwDecoder : public TiffDecoder {
   bool finished_ = true;
   bool at_start_ = false;
   size_t pending_ = 0;        // bytes of a string still on the stack
-  uint16_t prefix_[kTableSize];
-  uint16_t length_[kTableSize];
-  uint8_t suffix_[kTableSize];
-  uint8_t first_[kTableSize];
+  Entry table_[kTableSize];
   uint8_t stack_[kTableSize + 1];
 };
 

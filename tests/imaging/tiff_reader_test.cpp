@@ -316,6 +316,34 @@ TEST(TiffLzw, PredictorUndoesHorizontalDifferencingAtBothDepthsAndByteOrders) {
   }
 }
 
+TEST(TiffLzw, StringsDecodeAlikeWhateverRoomTheOutputHasLeft) {
+  // Runs (long strings, and codes defined by their own use) between noise
+  // (short strings). The reader protocol hands the decoder one row of room at
+  // a time, so rows of 1 to 13 bytes end strings anywhere; the loader gives it
+  // whole chunks. Both must give the bytes that were encoded.
+  Bytes data;
+  uint32_t noise = 3;
+  while (data.size() < 20000) {
+    noise = noise * 1103515245u + 12345u;
+    size_t run = (noise >> 16) % 40;
+    uint8_t value = static_cast<uint8_t>(noise >> 8);
+    data.insert(data.end(), run, value);
+    for (int i = 0; i < 9; ++i) data.push_back(static_cast<uint8_t>((noise >> (i + 3)) * 7));
+  }
+  Bytes strip = LzwEncode(data);
+  for (uint32_t width : {1u, 2u, 7u, 8u, 9u, 13u}) {
+    SCOPED_TRACE(width);
+    uint32_t height = static_cast<uint32_t>(data.size() / width);
+    Bytes expected(data.begin(), data.begin() + size_t{width} * height);
+    TiffFixture fixture(false, width, height, 1, 0);
+    fixture.Short(259, {5}).Strips({strip});
+    for (const Loaded& loaded : LoadBothWays("room.tif", fixture.Build())) {
+      ASSERT_EQ(loaded.status, kOk);
+      EXPECT_TRUE(loaded.pixels == expected) << "decoded strings depend on the room left";
+    }
+  }
+}
+
 TEST(TiffPackBits, RunsLiteralsAndTheNoOpHeader) {
   Bytes packed = {0xFE, 7, 0x80, 0x01, 1, 2, 0x80, 0x81, 9};  // 3 x 7, no-op, 1 2, no-op, 128 x 9
   Bytes expected = {7, 7, 7, 1, 2};
