@@ -17,19 +17,49 @@ constexpr uint8_t kJfifDotsPerCentimetre = 2;
 // The resolution unit reported when the file names none.
 constexpr int32_t kResolutionUnknown = 666;
 
-int ReadStreamByte(void* context) {
-  uint8_t byte = 0;
-  size_t count = 0;
-  if (FileRead(static_cast<FileHandle>(context), 1, &count, &byte) != kOk || count != 1) return -1;
-  return byte;
-}
+// The file's bytes for the JPEG source's byte callback, a block at a time:
+// one file read per 64 KiB instead of one per byte. Once a read brings
+// nothing (the end, or a failure), every later byte is -1.
+template <typename File>
+class ByteBlock {
+ public:
+  explicit ByteBlock(File file) : file_(file) {}
 
-int ReadReaderFileByte(void* context) {
-  uint8_t byte = 0;
-  size_t count = 0;
-  if (static_cast<TFile*>(context)->Read(1, &count, &byte) != kOk || count != 1) return -1;
-  return byte;
-}
+  // Forgets what was read ahead, after the file was positioned anew.
+  void Restart() {
+    position_ = fill_ = 0;
+    ended_ = false;
+  }
+
+  static int Next(void* context) {
+    auto* block = static_cast<ByteBlock*>(context);
+    if (block->position_ == block->fill_ && !block->Refill()) return -1;
+    return block->bytes_[block->position_++];
+  }
+
+ private:
+  bool Refill() {
+    if (ended_) return false;
+    size_t count = 0;
+    Status status = Read(file_, &count);
+    // Bytes that came with a failure are still the file's; the failure ends
+    // the bytes after them.
+    position_ = 0;
+    fill_ = count;
+    if (status != kOk || count == 0) ended_ = true;
+    return count > 0;
+  }
+  Status Read(FileHandle file, size_t* count) { return FileRead(file, sizeof bytes_, count, bytes_); }
+  Status Read(TFile* file, size_t* count) { return file->Read(sizeof bytes_, count, bytes_); }
+
+  File file_;
+  size_t position_ = 0;
+  size_t fill_ = 0;
+  bool ended_ = false;
+  uint8_t bytes_[65536];
+};
+using StreamBlock = ByteBlock<FileHandle>;
+using ReaderFileBlock = ByteBlock<TFile*>;
 
 struct FreeSource {
   void operator()(JpegSource* source) const { FreeJpegSource(source); }
@@ -80,9 +110,11 @@ Status LoadJpegImage(PixelImage** image, const char* path, ImageProgress progres
   FileHandle opened = nullptr;
   if (FileOpen(path, kFileModeRead, &opened) != kOk) return kCannotOpenFile;
   StreamPtr file(opened);
+  std::unique_ptr<StreamBlock> bytes(new (std::nothrow) StreamBlock(file.get()));
+  if (!bytes) return kOutOfMemory;
 
   JpegSource* made = nullptr;
-  Status status = CreateJpegSource(&made, ReadStreamByte, file.get(), nullptr, nullptr, nullptr,
+  Status status = CreateJpegSource(&made, StreamBlock::Next, bytes.get(), nullptr, nullptr, nullptr,
                                    nullptr, nullptr);
   if (status != kOk) return status;
   SourcePtr source(made);
@@ -122,6 +154,7 @@ class TJFIFReader : public TImageReader {
   }
 
   JpegSource* source_ = nullptr;
+  std::unique_ptr<ReaderFileBlock> bytes_;  // the file's bytes for the source
   JpegHeader header_ = {};
   JpegApp13 app13_ = {0, nullptr};
 };
@@ -132,8 +165,10 @@ Status TJFIFReader::Open(SpecialFile* file, ImageFormat* format) {
   if (!file) return kBadArgument;
   FreeJpegSource(source_);
   source_ = nullptr;
-  status = CreateJpegSource(&source_, ReadReaderFileByte, static_cast<TFile*>(file), nullptr,
-                            nullptr, nullptr, ForwardMessage, this);
+  bytes_.reset(new (std::nothrow) ReaderFileBlock(file));
+  if (!bytes_) return kOutOfMemory;
+  status = CreateJpegSource(&source_, ReaderFileBlock::Next, bytes_.get(), nullptr, nullptr, nullptr,
+                            ForwardMessage, this);
   if (status != kOk) return status;
   if (format) {
     format->kind = kImageFormatJpeg;
@@ -148,6 +183,7 @@ Status TJFIFReader::ReadHeader(ImageInfo* info) {
   if (!info || !source_ || !file()) return kBadArgument;
   status = file()->Seek(0, kSeekFromStart);
   if (status != kOk) return status;
+  if (bytes_) bytes_->Restart();
   status = ReadJpegScanline(source_);
   if (status != kOk) return status;
   GetJpegHeader(source_, &header_);
@@ -208,6 +244,7 @@ Status TJFIFReader::FinishReading() {
 Status TJFIFReader::Close() {
   FreeJpegSource(source_);
   source_ = nullptr;
+  bytes_.reset();
   app13_ = {0, nullptr};
   return kOk;
 }

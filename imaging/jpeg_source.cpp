@@ -351,9 +351,11 @@ Status SetUpDecoder(JpegSource* s) {
   return kOk;
 }
 
-// One step of decoding: the set-up on the first call, then one scanline. The
-// only place that catches the decoder's jumps; nothing here has a destructor.
-Status DecodeStep(JpegSource* s) {
+// One step of decoding: the set-up on the first call, then one scanline, into
+// `row` when given (the caller's memory, a whole scanline long), else into the
+// scanline buffer. The only place that catches the decoder's jumps; nothing
+// here has a destructor.
+Status DecodeStep(JpegSource* s, uint8_t* row) {
   if (setjmp(s->errors.jump)) {
     s->failed = true;
     s->at_end = true;
@@ -368,15 +370,15 @@ Status DecodeStep(JpegSource* s) {
       return status;
     }
   }
-  JSAMPROW row = s->scanline;
-  if (jpeg_read_scanlines(&s->decoder, &row, 1) != 1) {
+  JSAMPROW target = row ? row : s->scanline;
+  if (jpeg_read_scanlines(&s->decoder, &target, 1) != 1) {
     // Our source never suspends, so no scanline means the decoder is stuck.
     s->failed = true;
     s->at_end = true;
     ReleaseDecoding(s);
     return kDecoderFailed;
   }
-  s->scanline_valid = static_cast<size_t>(s->width) * s->components;
+  s->scanline_valid = row ? 0 : static_cast<size_t>(s->width) * s->components;
   s->scanline_position = 0;
   if (++s->scanlines_read >= s->height) s->at_end = true;
   return kOk;
@@ -416,7 +418,7 @@ Status ReadJpegScanline(JpegSource* source) {
   if (!source) return kBadArgument;
   if (source->failed) return kDecoderFailed;
   if (source->at_end) return kEndOfData;
-  return DecodeStep(source);
+  return DecodeStep(source, nullptr);
 }
 
 int NextJpegByte(JpegSource* source) {
@@ -435,7 +437,16 @@ int NextJpegByte(JpegSource* source) {
 size_t TakeJpegBytes(JpegSource* source, uint8_t* out, size_t length) {
   if (!source || !out) return 0;
   size_t taken = 0;
+  const size_t row_bytes = static_cast<size_t>(source->width) * source->components;
   while (taken < length) {
+    // Whole scanlines wanted while none is buffered: the decoder writes them
+    // straight into the caller's memory.
+    while (source->started && !source->at_end && row_bytes > 0 &&
+           source->scanline_position >= source->scanline_valid && length - taken >= row_bytes) {
+      if (DecodeStep(source, out + taken) != kOk) return taken;
+      taken += row_bytes;
+    }
+    if (taken == length) break;
     if (source->scanline_position >= source->scanline_valid) {
       int byte = NextJpegByte(source);  // decodes the next scanline, or ends
       if (byte < 0) break;
