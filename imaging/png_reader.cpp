@@ -189,6 +189,31 @@ Status DecodeHeader(PngDecoder* d) {
   return kOk;
 }
 
+// Decodes the next row of a non-interlaced image straight into `row`, a
+// whole row long. Guarded.
+Status DecodeRowInto(PngDecoder* d, uint8_t* row) {
+  if (setjmp(png_jmpbuf(d->png))) {
+    d->failed = true;
+    return kUnsupportedImageData;
+  }
+  png_bytep target = row;
+  png_read_rows(d->png, &target, nullptr, 1);
+  ++d->rows_decoded;
+  return kOk;
+}
+
+// Gray becomes an amount of ink; an alpha sample keeps its meaning. `first`
+// is the channel of bytes[0]; rows hold whole pixels.
+void InvertGray(uint8_t* bytes, size_t count, uint32_t channels, size_t first) {
+  if (channels == 1) {
+    for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(255 ^ bytes[i]);
+    return;
+  }
+  for (size_t i = (channels - first) % channels; i < count; i += channels) {
+    bytes[i] = static_cast<uint8_t>(255 ^ bytes[i]);
+  }
+}
+
 // Refills the row buffer: the next row, or every pass of an interlaced image
 // into the whole-image buffer. Guarded.
 Status DecodeRowBuffer(PngDecoder* d) {
@@ -298,6 +323,17 @@ Status TPngReader::ReadRows(uint8_t* buffer, uint32_t row_count) {
   }
   const bool gray = d.color_space == Signature("GRAY");
   while (wanted > 0) {
+    // Whole rows of a non-interlaced image, none buffered: libpng decodes
+    // them straight into the caller's memory.
+    while (d.passes == 1 && d.unread == 0 && row_bytes > 0 && wanted >= row_bytes &&
+           d.rows_decoded < d.height) {
+      Status status = DecodeRowInto(&d, buffer);
+      if (status != kOk) return status;
+      if (gray) InvertGray(buffer, row_bytes, d.channels, 0);
+      buffer += row_bytes;
+      wanted -= row_bytes;
+    }
+    if (wanted == 0) break;
     if (d.unread == 0) {
       if (d.rows_decoded >= d.height) return kEndOfData;
       Status status = DecodeRowBuffer(&d);
@@ -305,17 +341,9 @@ Status TPngReader::ReadRows(uint8_t* buffer, uint32_t row_count) {
     }
     size_t take = wanted < d.unread ? wanted : d.unread;
     size_t offset = d.rows_size - d.unread;
-    const uint8_t* from = d.rows + offset;
-    if (gray) {
-      // Gray becomes an amount of ink; an alpha sample keeps its meaning.
-      // Offsets stay aligned with pixels because rows hold whole pixels.
-      for (size_t i = 0; i < take; ++i) {
-        bool is_gray = (offset + i) % d.channels == 0;
-        buffer[i] = is_gray ? static_cast<uint8_t>(255 ^ from[i]) : from[i];
-      }
-    } else {
-      std::memcpy(buffer, from, take);
-    }
+    std::memcpy(buffer, d.rows + offset, take);
+    // Offsets stay aligned with pixels because rows hold whole pixels.
+    if (gray) InvertGray(buffer, take, d.channels, offset % d.channels);
     buffer += take;
     wanted -= take;
     d.unread -= take;
