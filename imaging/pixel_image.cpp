@@ -37,11 +37,25 @@ void SwapBytes(uint8_t* a, uint8_t* b, size_t count) {
   for (size_t i = 0; i < count; ++i) std::swap(a[i], b[i]);
 }
 
+// Exchanges two rows a stack block at a time, with whole-block copies.
+void SwapRows(uint8_t* a, uint8_t* b, size_t count) {
+  uint8_t held[4096];
+  while (count > 0) {
+    size_t n = count < sizeof held ? count : sizeof held;
+    std::memcpy(held, a, n);
+    std::memcpy(a, b, n);
+    std::memcpy(b, held, n);
+    a += n;
+    b += n;
+    count -= n;
+  }
+}
+
 void FlipTopToBottom(PixelImage* image, uint8_t* pixels) {
   size_t row_bytes = BytesPerRow(*image);
   for (uint32_t top = 0, bottom = image->rows; top + 1 < bottom; ++top) {
     --bottom;
-    SwapBytes(pixels + top * row_bytes, pixels + bottom * row_bytes, row_bytes);
+    SwapRows(pixels + top * row_bytes, pixels + bottom * row_bytes, row_bytes);
   }
 }
 
