@@ -140,9 +140,11 @@ Status LoadImageWithReader(PixelImage** image_out, const char* path, int32_t fil
     if (info.channels < colour_channels) {
       status = kUnsupportedImageData;
     } else {
-      status = CreatePixelImage(&made_image, info.height, info.width,
-                                info.channels - colour_channels, info.color_space,
-                                info.bits_per_sample);
+      // The block is not zero-filled: a reader writes every byte of a row
+      // it reports read, and an image with a row unread is not handed out.
+      status = SizePixelImageUnfilled(&made_image, info.height, info.width,
+                                      info.channels - colour_channels, info.color_space,
+                                      info.bits_per_sample);
     }
   }
   ImagePtr image(made_image);

@@ -168,6 +168,11 @@ Status CreatePixelImage(PixelImage** image, uint32_t rows, uint32_t columns,
 Status SizePixelImage(PixelImage** image, uint32_t rows, uint32_t columns,
                       uint32_t extra_channels, uint32_t color_space, uint32_t bits);
 
+// SizePixelImage for a loader that writes every byte of the block itself:
+// the block is not zero-filled first.
+Status SizePixelImageUnfilled(PixelImage** image, uint32_t rows, uint32_t columns,
+                              uint32_t extra_channels, uint32_t color_space, uint32_t bits);
+
 // Frees the pixel block and the record; null is accepted.
 void FreePixelImage(PixelImage* image);
 

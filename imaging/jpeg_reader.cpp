@@ -1,5 +1,6 @@
 #include "imaging/jpeg_reader.h"
 
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -81,7 +82,10 @@ Status DecodeRows(JpegSource* source, PixelImage* image, const JpegHeader& heade
   Status status = kOk;
   for (uint32_t row = 0; row < header.height && status == kOk; ++row) {
     uint8_t* out = pixels + row * row_bytes;
-    bool whole = TakeJpegBytes(source, out, row_bytes) == row_bytes;
+    size_t taken = TakeJpegBytes(source, out, row_bytes);
+    bool whole = taken == row_bytes;
+    // The block was not zero-filled: what the decoder did not deliver is 0.
+    if (!whole) std::memset(out + taken, 0, (header.height - row) * row_bytes - taken);
     InvertUnlessRgb(out, header.width, header.color_space, image->extra_channels);
     if (progress) {
       status = progress(context, static_cast<uint32_t>(uint64_t{row + 1} * header.width *
@@ -126,8 +130,9 @@ Status LoadJpegImage(PixelImage** image, const char* path, ImageProgress progres
   if (header.color_space == 0) return kImageNotDisplayable;
   uint32_t colour_channels = ChannelCountOf(header.color_space);
   if (header.components < colour_channels) return kImageNotDisplayable;
-  status = SizePixelImage(image, header.height, header.width, header.components - colour_channels,
-                          header.color_space, 8);
+  // Every byte is written by the rows below.
+  status = SizePixelImageUnfilled(image, header.height, header.width,
+                                  header.components - colour_channels, header.color_space, 8);
   if (status != kOk) return status;
   return DecodeRows(source.get(), *image, header, progress, context);
 }

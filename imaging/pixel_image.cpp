@@ -120,10 +120,9 @@ Status InPlace(PixelImage* image, void (*transform)(PixelImage*, uint8_t*)) {
   return kOk;
 }
 
-}  // namespace
-
-Status CreatePixelImage(PixelImage** image, uint32_t rows, uint32_t columns,
-                        uint32_t extra_channels, uint32_t color_space, uint32_t bits) {
+// CreatePixelImage, with the new block zero-filled or not.
+Status MakePixelImage(PixelImage** image, uint32_t rows, uint32_t columns, uint32_t extra_channels,
+                      uint32_t color_space, uint32_t bits, bool zero_filled) {
   if (!image || bits == 0 || bits > 16 || extra_channels > 255) return kBadArgument;
   size_t channels = size_t{ChannelCountOf(color_space)} + extra_channels;
   size_t bytes = 0;
@@ -139,7 +138,7 @@ Status CreatePixelImage(PixelImage** image, uint32_t rows, uint32_t columns,
   }
   PixelImage* record = *image;
   // An empty image still gets a block, so that every image has pixels.
-  MemBlock block = MemAllocMovable(bytes ? bytes : 1);
+  MemBlock block = zero_filled ? MemAllocMovable(bytes ? bytes : 1) : MemAllocMovableUnfilled(bytes ? bytes : 1);
   if (!block) {
     if (created) {
       MemFree(record);
@@ -161,9 +160,21 @@ Status CreatePixelImage(PixelImage** image, uint32_t rows, uint32_t columns,
   return kOk;
 }
 
+}  // namespace
+
+Status CreatePixelImage(PixelImage** image, uint32_t rows, uint32_t columns,
+                        uint32_t extra_channels, uint32_t color_space, uint32_t bits) {
+  return MakePixelImage(image, rows, columns, extra_channels, color_space, bits, true);
+}
+
 Status SizePixelImage(PixelImage** image, uint32_t rows, uint32_t columns,
                       uint32_t extra_channels, uint32_t color_space, uint32_t bits) {
-  return CreatePixelImage(image, rows, columns, extra_channels, color_space, bits);
+  return MakePixelImage(image, rows, columns, extra_channels, color_space, bits, true);
+}
+
+Status SizePixelImageUnfilled(PixelImage** image, uint32_t rows, uint32_t columns,
+                              uint32_t extra_channels, uint32_t color_space, uint32_t bits) {
+  return MakePixelImage(image, rows, columns, extra_channels, color_space, bits, false);
 }
 
 void FreePixelImage(PixelImage* image) {

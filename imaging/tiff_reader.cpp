@@ -197,8 +197,9 @@ Status LoadTiffImage(PixelImage** image, const char* path, ImageProgress progres
   if (status == kOk) status = stream.Start(tiff_image.get());
   if (status == kOk) {
     const TiffImage& ti = *tiff_image;
-    status = CreatePixelImage(image, ti.height, ti.width, ExtraChannels(ti),
-                              LoadedColorSpace(ti.color_space), ti.bits_per_sample);
+    // The pixel stream writes every byte, filling what the strips lack.
+    status = SizePixelImageUnfilled(image, ti.height, ti.width, ExtraChannels(ti),
+                                    LoadedColorSpace(ti.color_space), ti.bits_per_sample);
   }
   uint8_t* pixels = status == kOk ? LockPixels(*image) : nullptr;
   if (status == kOk && !pixels) status = kOutOfMemory;

@@ -19,6 +19,9 @@ size_t MemSize(const void* fixed);         // 0 for null
 
 // Movable blocks, zero-filled; null when memory is short.
 MemBlock MemAllocMovable(size_t size);
+// A movable block whose bytes are left as they come, for a caller that writes
+// every one of them itself; null when memory is short.
+MemBlock MemAllocMovableUnfilled(size_t size);
 void MemFree(MemBlock block);              // null is accepted
 size_t MemSize(MemBlock block);            // 0 for null
 void* MemLock(MemBlock block);             // null for a null block

@@ -37,8 +37,9 @@ size_t MemSize(const void* fixed) {
   return fixed ? (static_cast<const FixedHeader*>(fixed) - 1)->size : 0;
 }
 
-MemBlock MemAllocMovable(size_t size) {
-  void* data = std::calloc(1, size ? size : 1);
+namespace {
+
+MemBlock MovableAround(void* data, size_t size) {
   if (!data) return nullptr;
   auto* block = static_cast<MemBlockHandle*>(std::malloc(sizeof(MemBlockHandle)));
   if (!block) {
@@ -48,6 +49,12 @@ MemBlock MemAllocMovable(size_t size) {
   *block = MemBlockHandle{data, size, 0};
   return block;
 }
+
+}  // namespace
+
+MemBlock MemAllocMovable(size_t size) { return MovableAround(std::calloc(1, size ? size : 1), size); }
+
+MemBlock MemAllocMovableUnfilled(size_t size) { return MovableAround(std::malloc(size ? size : 1), size); }
 
 void MemFree(MemBlock block) {
   if (!block) return;

@@ -16,6 +16,10 @@ MemBlock MemAllocMovable(size_t size) {
   return reinterpret_cast<MemBlock>(GlobalAlloc(GHND, size));
 }
 
+MemBlock MemAllocMovableUnfilled(size_t size) {
+  return reinterpret_cast<MemBlock>(GlobalAlloc(GMEM_MOVEABLE, size));
+}
+
 void MemFree(MemBlock block) {
   if (block) GlobalFree(reinterpret_cast<HGLOBAL>(block));
 }

@@ -88,6 +88,20 @@ TEST(PixelImage, CreatesWithDefaultsAndResizesItsBlock) {
   EXPECT_EQ(raw, image.get()) << "the record is kept";
   EXPECT_EQ(MemSize(image->pixels), 5u * 7 * 4);
   EXPECT_EQ(image->color_space, kColorSpaceCmyk);
+
+  // For loaders that write every byte: the same image, its block left unfilled.
+  ASSERT_EQ(SizePixelImageUnfilled(&raw, 4, 6, 1, kColorSpaceGray, 16), kOk);
+  EXPECT_EQ(raw, image.get()) << "the record is kept";
+  EXPECT_EQ(MemSize(image->pixels), 4u * 6 * 2 * 2);
+  EXPECT_EQ(image->bits_per_sample, 16u);
+  EXPECT_EQ(image->extra_channels, 1u);
+  PixelImage* fresh = nullptr;
+  ASSERT_EQ(SizePixelImageUnfilled(&fresh, 1, 1, 0, kColorSpaceRgb, 8), kOk) << "a record is made when none is given";
+  EXPECT_EQ(fresh->resolution, 72);
+  FreePixelImage(fresh);
+  fresh = nullptr;
+  EXPECT_EQ(SizePixelImageUnfilled(&fresh, 40000, 40000, 0, kColorSpaceRgb, 8), kOutOfMemory) << "the same cap";
+  EXPECT_EQ(fresh, nullptr);
 }
 
 TEST(PixelImage, RefusesSizesThatCannotBeHeld) {
