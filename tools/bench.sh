@@ -29,6 +29,8 @@ declare -A executables=(
 )
 
 # The rows: label | ours (program:benchmark) | reference (program:benchmark) | target ratio, or - for none.
+# A row is one line here; a benchmark of a new program needs that program in
+# the two tables above, or a run_<key> function that writes its JSON.
 rows=(
   "JPEG LoadImageFile, 2048x1536 RGB, vs bare libjpeg-turbo from stdio|imaging:BM_JpegLoadImageFile|imaging:BM_JpegBareLibjpeg|1.10"
   "JPEG TJFIFReader, the same file, vs the same|imaging:BM_JpegTJFIFReader|imaging:BM_JpegBareLibjpeg|1.10"
