@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstring>
 
+#include "framework/support/file_access_platform.h"
+
 namespace lumetra {
 
 namespace {
@@ -124,6 +126,18 @@ Status FileSize(FileHandle handle, uint32_t* size) {
   return kOk;
 }
 
+Status FileLength(FileHandle handle, uint32_t* size) {
+  if (!size) return kBadArgument;
+  *size = 0;
+  if (!handle) return kFileNotOpen;
+  uint64_t length = 0;
+  if (!SystemFileLength(handle, &length)) return FileSize(handle, size);
+  // FileSize learns the end through a long; beyond that it fails.
+  if (length > static_cast<uint64_t>(LONG_MAX) || length > UINT32_MAX) return kSizeUnknown;
+  *size = static_cast<uint32_t>(length);
+  return kOk;
+}
+
 Status MemFileInit(MemFile* descriptor, const void* data, size_t size) {
   if (!descriptor || (!data && size > 0) || size > UINT32_MAX) return kBadArgument;
   Describe(descriptor, static_cast<uint32_t>(size));
@@ -200,9 +214,16 @@ Status MemFileSeek(MemFile* handle, int64_t offset, bool from_start) {
 
 Status MemFileSize(MemFile* handle, uint32_t* size) {
   if (!handle || !size) return kBadArgument;
-  if (handle->file) return FileSize(handle->file, size);
+  if (handle->file) {
+    return handle->mode == kFileModeRead ? FileLength(handle->file, size) : FileSize(handle->file, size);
+  }
   *size = handle->size;
   return kOk;
+}
+
+void MemFileUnbuffered(MemFile* handle) {
+  // A stream that refuses keeps its buffer; it reads the same either way.
+  if (handle && handle->file) std::setvbuf(handle->file, nullptr, _IONBF, 0);
 }
 
 Status MemFileClose(MemFile* handle) {

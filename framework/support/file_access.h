@@ -35,6 +35,13 @@ Status FileSeek(FileHandle handle, int64_t offset, bool from_start);
 // Size of the file, the position left where it was; 3005 when not learnable
 // (or not representable in 32 bits).
 Status FileSize(FileHandle handle, uint32_t* size);
+// The same for a stream opened for reading, from the system's record of the
+// open file: no seek and no data read (seeking to the end makes some C
+// libraries read the file's last block). A stream on anything but a plain
+// file is measured by FileSize; a length FileSize could not give (beyond a
+// long or 32 bits) gives 3005 here too. Not for a stream with output waiting
+// in its buffer, which the system does not count yet.
+Status FileLength(FileHandle handle, uint32_t* size);
 
 constexpr uint32_t kMemFileMagic = 0xFBDCE453;
 constexpr size_t kMemFileSourceSize = 1024;  // a source: a descriptor or a NUL-terminated path
@@ -85,7 +92,15 @@ Status MemFileRead(MemFile* handle, size_t length, size_t* count, void* buffer);
 // Memory: a position before the start, or beyond 32 bits, gives 3002; beyond the
 // end is allowed. A file: FileSeek.
 Status MemFileSeek(MemFile* handle, int64_t offset, bool from_start);
+// Memory: the described size. A file: FileLength when opened for reading,
+// FileSize otherwise.
 Status MemFileSize(MemFile* handle, uint32_t* size);
+// Lets a file handle's reads and seeks go straight to the system, past the C
+// library's buffer: for a reader that takes a few whole pieces, to which the
+// buffer only adds a copy and, in some C libraries, a status query at the
+// first read and a read ahead at every seek. Only before the first read or
+// seek of the handle; memory handles (and null) are left as they are.
+void MemFileUnbuffered(MemFile* handle);
 Status MemFileClose(MemFile* handle);  // null is accepted
 
 }  // namespace lumetra

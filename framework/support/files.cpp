@@ -55,7 +55,7 @@ Status ReadWholeFile(const char* path, MemBlock* block, size_t* size) {
   FileHandle file = nullptr;
   if (FileOpen(path, kFileModeRead, &file) != kOk) return kFileNotFound;
   uint32_t file_size = 0;
-  Status status = FileSize(file, &file_size);
+  Status status = FileLength(file, &file_size);
   size_t block_size = 0;
   if (status == kOk && !CheckedAdd(file_size, 1, &block_size)) status = kOutOfMemory;
   MemBlockPtr data;

@@ -80,6 +80,44 @@ TEST(FileSeekTest, SizeKeepsThePositionAndSeeksAreAbsoluteOrRelative) {
   EXPECT_EQ(FileClose(handle), kOk);
 }
 
+TEST(FileLengthTest, TellsTheSizeOfAFileOpenForReadingAndKeepsThePosition) {
+  std::string path = TenByteFile();
+  FileHandle handle = nullptr;
+  ASSERT_EQ(FileOpen(path.c_str(), kFileModeRead, &handle), kOk);
+  uint8_t byte = 0;
+  EXPECT_EQ(FileRead(handle, 1, nullptr, &byte), kOk);
+  EXPECT_EQ(FileSeek(handle, 4, true), kOk);
+  uint32_t size = 0;
+  EXPECT_EQ(FileLength(handle, &size), kOk);
+  EXPECT_EQ(size, 10u);
+  EXPECT_EQ(FileRead(handle, 1, nullptr, &byte), kOk);
+  EXPECT_EQ(byte, 4) << "FileLength must leave the position where it was";
+  EXPECT_EQ(FileLength(handle, nullptr), kBadArgument);
+  EXPECT_EQ(FileClose(handle), kOk);
+  size = 7;
+  EXPECT_EQ(FileLength(nullptr, &size), kFileNotOpen);
+  EXPECT_EQ(size, 0u);
+
+  std::string empty = SystemPath(ScratchDir("file_access") + "/empty.bin");
+  ASSERT_TRUE(testing::WriteFileBytes(empty, {}));
+  ASSERT_EQ(FileOpen(empty.c_str(), kFileModeRead, &handle), kOk);
+  size = 7;
+  EXPECT_EQ(FileLength(handle, &size), kOk);
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(FileClose(handle), kOk);
+}
+
+TEST(FileLengthTest, AStreamOnNoPlainFileIsMeasuredAsFileSizeMeasuresIt) {
+  // The null device: the system keeps no length for it.
+  FileHandle handle = nullptr;
+  ASSERT_EQ(FileOpen(SystemPath("/dev/null").c_str(), kFileModeRead, &handle), kOk);
+  uint32_t by_seeking = 7, by_length = 9;
+  Status seeking = FileSize(handle, &by_seeking);
+  EXPECT_EQ(FileLength(handle, &by_length), seeking);
+  EXPECT_EQ(by_length, by_seeking);
+  EXPECT_EQ(FileClose(handle), kOk);
+}
+
 class MemFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -201,6 +239,39 @@ TEST(MemFileSourceTest, PathsOpenTheFileAndBadSourcesLeaveNoHandle) {
   EXPECT_EQ(handle, nullptr);
   EXPECT_EQ(MemFileOpen(nullptr, kFileModeRead, &handle), kBadArgument);
   EXPECT_EQ(MemFileRead(nullptr, 4, &count, buffer), kBadArgument);
+}
+
+TEST(MemFileSourceTest, UnbufferedHandlesReadAndSeekAsBufferedOnes) {
+  std::string path = TenByteFile();
+  MemFile* handle = nullptr;
+  ASSERT_EQ(MemFileOpen(path.c_str(), kFileModeRead, &handle), kOk);
+  MemFileUnbuffered(handle);
+  uint8_t buffer[4] = {};
+  size_t count = 0;
+  EXPECT_EQ(MemFileRead(handle, 3, &count, buffer), kOk);
+  EXPECT_EQ(buffer[2], 2);
+  EXPECT_EQ(MemFileSeek(handle, 2, false), kOk);
+  EXPECT_EQ(MemFileRead(handle, 1, &count, buffer), kOk);
+  EXPECT_EQ(buffer[0], 5) << "a relative seek counts from where the last read ended";
+  EXPECT_EQ(MemFileSeek(handle, 8, true), kOk);
+  EXPECT_EQ(MemFileRead(handle, 4, &count, buffer), kShortRead);
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(buffer[1], 9);
+  uint32_t size = 0;
+  EXPECT_EQ(MemFileSize(handle, &size), kOk);
+  EXPECT_EQ(size, 10u);
+  EXPECT_EQ(MemFileClose(handle), kOk);
+
+  // Memory handles and no handle at all are left as they are.
+  uint8_t data[3] = {7, 8, 9};
+  MemFile source;
+  ASSERT_EQ(MemFileInit(&source, data, sizeof data), kOk);
+  ASSERT_EQ(MemFileOpen(&source, kFileModeRead, &handle), kOk);
+  MemFileUnbuffered(handle);
+  MemFileUnbuffered(nullptr);
+  EXPECT_EQ(MemFileRead(handle, 3, &count, buffer), kOk);
+  EXPECT_EQ(buffer[2], 9);
+  EXPECT_EQ(MemFileClose(handle), kOk);
 }
 
 }  // namespace
