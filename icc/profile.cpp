@@ -154,6 +154,10 @@ void ConvertHeaderToHost(const uint8_t* raw, IccHeader* header) {
 
 namespace {
 
+// The header, the tag count and every directory entry that is kept: all the
+// opening reads, taken from the start of the file in one read.
+constexpr size_t kFirstBlockSize = kTagCountOffset + 4 + kDirectoryEntrySize * MaxProfileTags;
+
 // Header check (ICC.1:2010 section 7.2) and the tag directory (section 7.3).
 Status ReadHeaderAndDirectory(IccProfile* profile, MemFile* file) {
   uint32_t file_size = 0;
@@ -161,21 +165,34 @@ Status ReadHeaderAndDirectory(IccProfile* profile, MemFile* file) {
   if (status) return status;
   if (file_size <= kIccHeaderSize) return kProfileTooShort;
 
-  uint8_t raw[kIccHeaderSize];
-  status = ReadExactly(file, raw, sizeof raw);
-  if (status) return status;
-  ByteReader header(raw, sizeof raw);
+  // A memory descriptor may come at a later position: its header is read from
+  // there, its directory from the start like every offset in the file.
+  const bool header_at_start = file->file || file->position == 0;
+  uint8_t block[kFirstBlockSize];
+  size_t wanted = file_size < sizeof block ? file_size : sizeof block;
+  if (!header_at_start) wanted = kIccHeaderSize;
+  size_t arrived = 0;  // bytes of the block that were read
+  status = MemFileRead(file, wanted, &arrived, block);
+  if (status && status != kShortRead) return status;
+  if (arrived < kIccHeaderSize) return kShortRead;
+  ByteReader header(block, kIccHeaderSize);
   // A declared size below the file's is accepted: some writers pad their files.
   if (header.BE32() > file_size) return kProfileSizeExceedsFile;
   header.Seek(36);
   if (header.BE32() != Signature("acsp")) return kProfileNoAcsp;
-  ConvertHeaderToHost(raw, &profile->header);
+  ConvertHeaderToHost(block, &profile->header);
 
-  uint8_t count_bytes[4];
-  status = MemFileSeek(file, kTagCountOffset, true);
-  if (!status) status = ReadExactly(file, count_bytes, sizeof count_bytes);
-  if (status) return status;
-  uint32_t declared = LoadBE32(count_bytes);
+  const uint8_t* directory = block + kTagCountOffset;  // the count, then the entries
+  uint8_t later_directory[kFirstBlockSize - kTagCountOffset];
+  size_t directory_arrived = arrived - kIccHeaderSize;
+  if (!header_at_start) {
+    status = MemFileSeek(file, kTagCountOffset, true);
+    if (!status) status = MemFileRead(file, sizeof later_directory, &directory_arrived, later_directory);
+    if (status && status != kShortRead) return status;
+    directory = later_directory;
+  }
+  if (directory_arrived < 4) return kShortRead;
+  uint32_t declared = LoadBE32(directory);
 
   // The whole declared directory must lie in the file; this also bounds the
   // count before anything is sized from it.
@@ -188,12 +205,8 @@ Status ReadHeaderAndDirectory(IccProfile* profile, MemFile* file) {
 
   // Only the first MaxProfileTags entries are kept.
   uint32_t kept = declared < MaxProfileTags ? declared : MaxProfileTags;
-  uint8_t directory[4 + kDirectoryEntrySize * MaxProfileTags];
   size_t kept_size = 4 + kDirectoryEntrySize * kept;
-  status = MemFileSeek(file, kTagCountOffset, true);
-  if (!status) status = ReadExactly(file, directory, kept_size);
-  if (status) return status;
-
+  if (directory_arrived < kept_size) return kShortRead;
   ByteReader entries(directory, kept_size);
   entries.Skip(4);
   for (uint32_t i = 0; i < kept; ++i) {
@@ -222,6 +235,7 @@ Status OpenProfile(IccProfile** out, const void* file_reference) {
   MemFile* opened = nullptr;
   if (MemFileOpen(profile->FileReference, kFileModeRead, &opened)) return kProfileCannotOpen;
   MemFilePtr file(opened);
+  MemFileUnbuffered(file.get());  // one read at open, one seek and one read per tag
   Status status = ReadHeaderAndDirectory(profile.get(), file.get());
   if (status) return status;
   *out = profile.release();
@@ -296,12 +310,17 @@ Status LoadTag(IccProfile* profile, uint32_t index) {
   Status status = MemFileOpen(profile->FileReference, kFileModeRead, &opened);
   if (status) return status;
   MemFilePtr file(opened);
-  uint32_t file_size = 0;
-  status = MemFileSize(file.get(), &file_size);
-  if (status) return status;
+  MemFileUnbuffered(file.get());
   // A tag reaching beyond the end cannot be read whole; saying so before the
-  // block is allocated keeps a corrupt size from asking for gigabytes.
-  if (!RangeFits(entry.offset, entry.size, file_size)) return kShortRead;
+  // block is allocated keeps a corrupt size from asking for gigabytes. A tag
+  // inside the declared size needs no asking: the opening found the file no
+  // shorter than that (and a file cut since then reads short all the same).
+  if (!RangeFits(entry.offset, entry.size, profile->header.size)) {
+    uint32_t file_size = 0;
+    status = MemFileSize(file.get(), &file_size);
+    if (status) return status;
+    if (!RangeFits(entry.offset, entry.size, file_size)) return kShortRead;
+  }
 
   MemPtr<uint8_t> block(static_cast<uint8_t*>(MemAlloc(entry.size ? entry.size : 1)));
   if (!block) return kOutOfMemory;

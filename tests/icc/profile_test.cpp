@@ -60,6 +60,13 @@ IccBuilder OneTagProfile() {
   return b;
 }
 
+// A description followed by 5000 bytes of another tag.
+IccBuilder LongProfile() {
+  IccBuilder b = OneTagProfile();
+  b.AddTag(Signature("cprt"), testing::TextTagData(std::string(5000, 'c')));
+  return b;
+}
+
 Bytes Resized(Bytes bytes, size_t size) {
   bytes.resize(size);
   return bytes;
@@ -101,6 +108,38 @@ std::vector<OpenCase> HeaderAndDirectoryCases() {
   // 12 x 0x15555556 wraps to 8 in 32 bits.
   b.declared_tag_count = 0x15555556;
   cases.push_back({"tag-count-wrapping-32-bits", b.Build(), kShortRead});
+
+  // Files longer than the header and all the directory the record keeps
+  // (132 + 12 x 100 bytes): their size comes from the system, not from what
+  // the first read brought.
+  b = LongProfile();
+  size_t long_size = b.Build().size();
+  cases.push_back({"long-file", b.Build(), kOk});
+  b.declared_size = static_cast<uint32_t>(long_size + 1);
+  cases.push_back({"long-file-declared-one-byte-more", b.Build(), kProfileSizeExceedsFile});
+  b.declared_size = 1000;
+  cases.push_back({"long-file-declared-less", b.Build(), kOk});
+  b = LongProfile();
+  // 132 + 12 x 300 ends past the first block, inside the file.
+  b.declared_tag_count = 300;
+  cases.push_back({"long-file-directory-past-the-kept-entries", b.Build(), kOk});
+  b.declared_tag_count = static_cast<uint32_t>((long_size - 132) / 12 + 1);
+  cases.push_back({"long-file-directory-one-entry-beyond-file", b.Build(), kShortRead});
+  b.declared_tag_count = static_cast<uint32_t>((long_size - 132) / 12);
+  cases.push_back({"long-file-directory-to-the-last-entry", b.Build(), kOk});
+  // Files around the first block's length.
+  for (size_t size : {size_t{1331}, size_t{1332}, size_t{1333}}) {
+    IccBuilder exact = OneTagProfile();
+    exact.declared_size = static_cast<uint32_t>(size);
+    Bytes bytes = exact.Build();
+    bytes.resize(size);
+    cases.push_back({"file-of-" + std::to_string(size) + "-bytes", bytes, kOk});
+    exact.declared_size = static_cast<uint32_t>(size + 1);
+    bytes = exact.Build();
+    bytes.resize(size);
+    cases.push_back({"file-of-" + std::to_string(size) + "-bytes-declaring-one-more", bytes,
+                     kProfileSizeExceedsFile});
+  }
   return cases;
 }
 
@@ -146,14 +185,48 @@ TEST(OpenProfileTest, KeepsTheFirstHundredEntriesOfALargerDirectory) {
   IccBuilder b;
   for (uint32_t i = 0; i < 120; ++i) b.AddTag(0x74000000u + i, testing::TextTagData(std::to_string(i)));
   Bytes bytes = b.Build();
-  Profile profile;
-  ASSERT_EQ(OpenFromMemory(bytes, &profile), kOk);
-  EXPECT_EQ(profile->tag_count, MaxProfileTags);
-  EXPECT_EQ(FindTagIndex(profile.get(), 0x74000000u + 99), 99);
-  EXPECT_EQ(FindTagIndex(profile.get(), 0x74000000u + 100), -1);
-  const uint8_t* last = GetTagData(profile.get(), 0x74000000u + 99);
-  ASSERT_NE(last, nullptr);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(last) + 8), "99");
+  Profile from_memory, from_file;
+  ASSERT_EQ(OpenFromMemory(bytes, &from_memory), kOk);
+  ASSERT_EQ(OpenFromFile(bytes, "hundred-and-twenty-tags", &from_file), kOk);
+  for (IccProfile* profile : {from_memory.get(), from_file.get()}) {
+    EXPECT_EQ(profile->tag_count, MaxProfileTags);
+    EXPECT_EQ(FindTagIndex(profile, 0x74000000u + 99), 99);
+    EXPECT_EQ(FindTagIndex(profile, 0x74000000u + 100), -1);
+    const uint8_t* last = GetTagData(profile, 0x74000000u + 99);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(last) + 8), "99");
+  }
+  ExpectSameReading(*from_memory, *from_file, "120 tags");
+}
+
+TEST(OpenProfileTest, ADescriptorAtALaterPositionGivesTheHeaderFromThereAndTheDirectoryFromTheStart) {
+  Bytes bytes = OneTagProfile().Build();
+  size_t at = 1024;
+  ASSERT_LT(bytes.size(), at);
+  IccBuilder other = OneTagProfile();
+  other.device_class = Signature("scnr");
+  other.declared_size = static_cast<uint32_t>(at + kIccHeaderSize);
+  Bytes header = other.Build();
+  bytes.resize(at);
+  bytes.insert(bytes.end(), header.begin(), header.begin() + kIccHeaderSize);
+
+  MemFile source;
+  ASSERT_EQ(MemFileInit(&source, bytes.data(), bytes.size()), kOk);
+  source.position = static_cast<uint32_t>(at);
+  IccProfile* opened = nullptr;
+  ASSERT_EQ(OpenProfile(&opened, &source), kOk);
+  Profile profile(opened);
+  EXPECT_EQ(profile->header.device_class, Signature("scnr")) << "the header where the descriptor stands";
+  EXPECT_EQ(profile->header.size, at + kIccHeaderSize);
+  ASSERT_EQ(profile->tag_count, 1u) << "the directory at 128 from the start";
+  const uint8_t* desc = GetTagData(profile.get(), Signature("desc"));
+  ASSERT_NE(desc, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(desc) + 12), "Display");
+
+  // Read from there, a header that is not one is refused as such.
+  source.position = 4;
+  EXPECT_NE(OpenProfile(&opened, &source), kOk);
+  EXPECT_EQ(opened, nullptr);
 }
 
 TEST(TagDirectoryTest, LookupsFindTheFirstEntryAndAbsenceIsNoError) {
@@ -215,19 +288,57 @@ TEST(TagLoadingTest, TagsBeyondTheFileFailToLoadAndTheProfileStaysUsable) {
   b.AddRawEntry(Signature("far "), 0xFFFFFFFFu, 1);
   Bytes bytes = b.Build();
   ASSERT_EQ(bytes.size(), size);
-  Profile profile;
-  ASSERT_EQ(OpenFromMemory(bytes, &profile), kOk);
-  for (uint32_t index = 1; index <= 3; ++index) {
-    EXPECT_EQ(LoadTag(profile.get(), index), kShortRead) << "entry " << index;
-    EXPECT_EQ(profile->loaded[index], nullptr);
+  Profile from_memory, from_file;
+  ASSERT_EQ(OpenFromMemory(bytes, &from_memory), kOk);
+  ASSERT_EQ(OpenFromFile(bytes, "tags-beyond-the-file", &from_file), kOk);
+  for (IccProfile* profile : {from_memory.get(), from_file.get()}) {
+    const char* source = profile == from_file.get() ? "from a file" : "from memory";
+    for (uint32_t index = 1; index <= 3; ++index) {
+      EXPECT_EQ(LoadTag(profile, index), kShortRead) << "entry " << index << " " << source;
+      EXPECT_EQ(profile->loaded[index], nullptr);
+    }
+    EXPECT_EQ(GetTagData(profile, Signature("past")), nullptr);
+    uint32_t length = 1;
+    uint8_t byte;
+    EXPECT_EQ(ReadTagBytes(profile, Signature("past"), 0, &length, &byte), kTagNotFound) << source;
+    EXPECT_NE(GetTagData(profile, Signature("desc")), nullptr) << source;
+    EXPECT_EQ(LoadTag(profile, 4), kIndexOutOfRange);
   }
-  EXPECT_EQ(GetTagData(profile.get(), Signature("past")), nullptr);
-  uint32_t length = 1;
-  uint8_t byte;
-  EXPECT_EQ(ReadTagBytes(profile.get(), Signature("past"), 0, &length, &byte), kTagNotFound);
-  EXPECT_NE(GetTagData(profile.get(), Signature("desc")), nullptr);
-  EXPECT_EQ(LoadTag(profile.get(), 4), kIndexOutOfRange);
   EXPECT_EQ(LoadTag(nullptr, 0), kBadArgument);
+}
+
+TEST(TagLoadingTest, ATagInThePaddingAfterTheDeclaredSizeLoads) {
+  IccBuilder b;
+  b.AddTag(Signature("desc"), testing::DescTagData("declared part"));
+  size_t padded = b.Build().size() + 12 + 16;
+  b.AddRawEntry(Signature("pads"), static_cast<uint32_t>(padded - 16), 16);
+  b.declared_size = static_cast<uint32_t>(padded - 16);
+  Bytes bytes = b.Build();
+  bytes.resize(padded, 'p');
+  Profile from_memory, from_file;
+  ASSERT_EQ(OpenFromMemory(bytes, &from_memory), kOk);
+  ASSERT_EQ(OpenFromFile(bytes, "tag-in-the-padding", &from_file), kOk);
+  for (IccProfile* profile : {from_memory.get(), from_file.get()}) {
+    ASSERT_EQ(LoadTag(profile, 1), kOk) << "the file's size, not the declared one, bounds a tag";
+    EXPECT_EQ(std::memcmp(profile->loaded[1], "pppppppppppppppp", 16), 0);
+  }
+}
+
+TEST(TagLoadingTest, AFileCutAfterOpeningFailsToLoadWhatItLost) {
+  IccBuilder b;
+  b.AddTag(Signature("desc"), testing::DescTagData("kept"));
+  b.AddTag(Signature("cprt"), testing::TextTagData("lost when the file is cut"));
+  Bytes bytes = b.Build();
+  std::string path = testing::SystemPath(testing::ScratchDir("icc_profile") + "/cut-after-opening.icc");
+  ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
+  IccProfile* opened = nullptr;
+  ASSERT_EQ(OpenProfile(&opened, path.c_str()), kOk);
+  Profile profile(opened);
+  bytes.resize(profile->tags[1].offset + 4);
+  ASSERT_TRUE(testing::WriteFileBytes(path, bytes));
+  EXPECT_EQ(LoadTag(profile.get(), 1), kShortRead) << "a tag the file no longer holds whole";
+  EXPECT_EQ(profile->loaded[1], nullptr);
+  EXPECT_EQ(LoadTag(profile.get(), 0), kOk) << "what is still there loads";
 }
 
 TEST(ReadTagBytesTest, CopiesOnlyWithinTheTag) {
