@@ -149,7 +149,13 @@ void TLumetraDialog::LoadProfileEntries() {
 }
 
 Status TLumetraDialog::FillProfileList() {
-  if (list_.GetRowCount() > entry_count_) list_.Clear();
+  // The lines change only through the replacing and appending below, so the
+  // count is asked once and kept; each question is a message to the list box.
+  int32_t rows = list_.GetRowCount();
+  if (rows > entry_count_) {
+    list_.Clear();
+    rows = list_.GetRowCount();
+  }
   for (int32_t k = 0; k < entry_count_; ++k) {
     const char* path = ProfileEntry(k);
     char line[kProfileLineSize];
@@ -168,10 +174,14 @@ Status TLumetraDialog::FillProfileList() {
       CloseProfile(profile);
     }
 
-    if (k < list_.GetRowCount()) {
-      list_.SetRowText(k, line);
+    // A replaced line keeps the count and an appended one adds to it; after
+    // a failure the list box is asked again.
+    if (k < rows) {
+      if (list_.SetRowText(k, line) != kOk) rows = list_.GetRowCount();
+    } else if (list_.AddRow(line) == kOk) {
+      ++rows;
     } else {
-      list_.AddRow(line);
+      rows = list_.GetRowCount();
     }
   }
   return kOk;
