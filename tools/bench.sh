@@ -22,10 +22,12 @@ repetitions=${1:-10}
 declare -A targets=(
   [imaging]=imaging_benchmarks
   [tiff]=tiff_benchmark
+  [profiles]=profile_scan_benchmark
 )
 declare -A executables=(
   [imaging]=$build/imaging/imaging_benchmarks
   [tiff]=$build/tests/imaging/tiff_benchmark
+  [profiles]=$build/icc/profile_scan_benchmark
 )
 
 # The rows: label | ours (program:benchmark) | reference (program:benchmark) | target ratio, or - for none.
@@ -39,7 +41,17 @@ rows=(
   "PNG TPngReader, 2048x1536 RGB, vs bare libpng rows|imaging:BM_PngTPngReader|imaging:BM_PngBareLibpng|1.05"
   "PNG TPngReader, 2048x1536 gray, vs bare libpng rows|imaging:BM_PngGrayTPngReader|imaging:BM_PngGrayBareLibpng|1.05"
   "Bitmap top-to-bottom flip, 2048x1536 RGB, vs one copy of the pixels|imaging:BM_BitmapFlip|imaging:BM_PixelCopy|-"
+  "Profile scan, 1,176 real profiles, vs lcms2 the same|profiles:BM_ProfileScanOurs|profiles:BM_ProfileScanLcms2|1.00"
+  "The same scan vs the least file work|profiles:BM_ProfileScanOurs|profiles:BM_ProfileScanLeastIo|1.15"
+  "Wine: dialog visible, 1,000 profiles added, in all, vs the floor|dialog:DialogWith1000|dialog:FloorWith1000|-"
+  "Wine: the same, per added profile, vs the floor|dialog:DialogPerProfile|dialog:FloorPerProfile|1.15"
 )
+
+# The dialog's start under Wine: tools/bench-profiles.sh runs its timing
+# harness in a test bed of its own and leaves dialog.json beside $1.
+run_dialog() {
+  LUMETRA_BENCH_RESULTS=$(dirname "$1") "$root/tools/bench-profiles.sh" "$repetitions" wine >/dev/null
+}
 
 # One run of a Google Benchmark program, every benchmark in it, into $2.
 run_gbench() {
