@@ -360,7 +360,7 @@ TEST_F(LoaderProgram, TheWatcherLoadsAgainAfterADisplayChangeAResumeAndAnUnlock)
     if (&event == &events[0]) Sleep(2200);  // a read-back in between changes nothing
     EXPECT_EQ(CardRamp(), at_first ? first : second) << event.what << ": loaded before the event";
     PostMessageA(window, event.message, event.wparam, 0);
-    EXPECT_TRUE(WaitForCard(at_first ? second : first, 2000)) << event.what << " did not load the profile again";
+    EXPECT_TRUE(WaitForCard(at_first ? second : first, 5000)) << event.what << " did not load the profile again";
     at_first = !at_first;
   }
   PostMessageA(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);  // not an event to load after
