@@ -55,7 +55,7 @@ Words Identity() {
 
 Words Card(const FakeGammaDevice& card, int screen) { return Words(card.tables[screen], card.tables[screen] + 768); }
 
-class DisplayCalibration : public ::testing::Test {
+class CalibrationRun : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = testing::ScratchDir("display_calibration");
@@ -95,7 +95,7 @@ class DisplayCalibration : public ::testing::Test {
   FakeGammaDevice card_;
 };
 
-TEST_F(DisplayCalibration, EachDisplayGetsTheTableOfItsOwnProfile) {
+TEST_F(CalibrationRun, EachDisplayGetsTheTableOfItsOwnProfile) {
   Use(kDisplay1, "sixteen.icm");
   Use(kDisplay2, "eight.icm");
   std::vector<DisplayResult> results = Run(RampAction::kLoad);
@@ -113,7 +113,7 @@ TEST_F(DisplayCalibration, EachDisplayGetsTheTableOfItsOwnProfile) {
   EXPECT_EQ(ExitCodeOf(results), 0);
 }
 
-TEST_F(DisplayCalibration, OnlyTheDisplayAskedForIsTouched) {
+TEST_F(CalibrationRun, OnlyTheDisplayAskedForIsTouched) {
   Use(kDisplay1, "sixteen.icm");
   Use(kDisplay2, "eight.icm");
   std::vector<DisplayResult> results = Run(RampAction::kLoad, 2);
@@ -139,7 +139,7 @@ TEST_F(DisplayCalibration, OnlyTheDisplayAskedForIsTouched) {
   EXPECT_EQ(ExitCodeOf(results), 1);
 }
 
-TEST_F(DisplayCalibration, AProfileWithoutATableMakesTheDisplayLinear) {
+TEST_F(CalibrationRun, AProfileWithoutATableMakesTheDisplayLinear) {
   Use(kDisplay1, "sixteen.icm");
   Use(kDisplay2, "plain.icm");
   Run(RampAction::kLoad);
@@ -151,7 +151,7 @@ TEST_F(DisplayCalibration, AProfileWithoutATableMakesTheDisplayLinear) {
   EXPECT_EQ(ReportLine(results[0]), kDisplay1 + "  plain.icm  no vcgt tag: linear ramp loaded, verified");
 }
 
-TEST_F(DisplayCalibration, ARefusedRampLeavesTheCardAndSaysWhy) {
+TEST_F(CalibrationRun, ARefusedRampLeavesTheCardAndSaysWhy) {
   Use(kDisplay1, "sixteen.icm");
   Use(kDisplay2, "sixteen.icm");
   card_.refuse_sets = true;
@@ -176,7 +176,7 @@ TEST_F(DisplayCalibration, ARefusedRampLeavesTheCardAndSaysWhy) {
   EXPECT_EQ(ExitCodeOf(results), 0);
 }
 
-TEST_F(DisplayCalibration, TheReadBackIsComparedAtTheCardsPrecision) {
+TEST_F(CalibrationRun, TheReadBackIsComparedAtTheCardsPrecision) {
   Use(kDisplay1, "sixteen.icm");
   Use(kDisplay2, "sixteen.icm");
   card_.kept_bits = 0xFF00;  // 8 bits per entry, as X servers keep them
@@ -199,7 +199,7 @@ TEST_F(DisplayCalibration, TheReadBackIsComparedAtTheCardsPrecision) {
   EXPECT_NE(ReportLine(results[0]).find("cannot be read back"), std::string::npos) << ReportLine(results[0]);
 }
 
-TEST_F(DisplayCalibration, ProfilesThatCannotBeUsedLoadNothing) {
+TEST_F(CalibrationRun, ProfilesThatCannotBeUsedLoadNothing) {
   const struct {
     const char* profile;  // null: the system names none
     Status status;
@@ -224,7 +224,7 @@ TEST_F(DisplayCalibration, ProfilesThatCannotBeUsedLoadNothing) {
   }
 }
 
-TEST_F(DisplayCalibration, VerifyComparesWithoutChangingAnything) {
+TEST_F(CalibrationRun, VerifyComparesWithoutChangingAnything) {
   Use(kDisplay1, "sixteen.icm");
   Use(kDisplay2, "plain.icm");
   Run(RampAction::kLoad);
@@ -259,7 +259,7 @@ TEST_F(DisplayCalibration, VerifyComparesWithoutChangingAnything) {
   EXPECT_NE(ReportLine(results[0]).find("cannot be verified"), std::string::npos);
 }
 
-TEST_F(DisplayCalibration, ResetLoadsTheIdentityEverywhere) {
+TEST_F(CalibrationRun, ResetLoadsTheIdentityEverywhere) {
   Use(kDisplay1, "sixteen.icm");
   Use(kDisplay2, "eight.icm");
   Run(RampAction::kLoad);
@@ -271,7 +271,7 @@ TEST_F(DisplayCalibration, ResetLoadsTheIdentityEverywhere) {
   EXPECT_EQ(ExitCodeOf(results), 0);
 }
 
-TEST_F(DisplayCalibration, TheWatchersReadBackSeesAChangedCard) {
+TEST_F(CalibrationRun, TheWatchersReadBackSeesAChangedCard) {
   Use(kDisplay1, "sixteen.icm");
   std::vector<DisplayResult> results = Run(RampAction::kLoad, 1);
   ASSERT_TRUE(results[0].loaded);
@@ -281,7 +281,7 @@ TEST_F(DisplayCalibration, TheWatchersReadBackSeesAChangedCard) {
   EXPECT_FALSE(CardHolds("\\\\.\\DISPLAY9", results[0].wanted)) << "a card that cannot be read holds nothing";
 }
 
-TEST_F(DisplayCalibration, AFailedListingIsPassedOn) {
+TEST_F(CalibrationRun, AFailedListingIsPassedOn) {
   displays_.list_status = kOutOfMemory;
   std::vector<DisplayResult> results(3);
   EXPECT_EQ(RunOnDisplays(RampAction::kLoad, 0, displays_, &results), kOutOfMemory);
