@@ -80,12 +80,14 @@ Status DecodeRows(JpegSource* source, PixelImage* image, const JpegHeader& heade
   const size_t row_bytes = BytesPerRow(*image);
   const uint64_t total = uint64_t{header.width} * header.height;
   Status status = kOk;
+  uint32_t rows_visited = 0;
   for (uint32_t row = 0; row < header.height && status == kOk; ++row) {
     uint8_t* out = pixels + row * row_bytes;
     size_t taken = TakeJpegBytes(source, out, row_bytes);
     bool whole = taken == row_bytes;
+    rows_visited = row + 1;
     // The block was not zero-filled: what the decoder did not deliver is 0.
-    if (!whole) std::memset(out + taken, 0, (header.height - row) * row_bytes - taken);
+    if (!whole) std::memset(out + taken, 0, row_bytes - taken);
     InvertUnlessRgb(out, header.width, header.color_space, image->extra_channels);
     if (progress) {
       status = progress(context, static_cast<uint32_t>(uint64_t{row + 1} * header.width *
@@ -97,6 +99,8 @@ Status DecodeRows(JpegSource* source, PixelImage* image, const JpegHeader& heade
       break;
     }
   }
+  // Rows after a stop (the decoder's end, a failure, a progress status) too.
+  std::memset(pixels + size_t{rows_visited} * row_bytes, 0, (header.height - rows_visited) * row_bytes);
   UnlockPixels(image);
   return status;
 }

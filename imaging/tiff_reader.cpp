@@ -1,6 +1,7 @@
 #include "imaging/tiff_reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -215,7 +216,8 @@ Status LoadTiffImage(PixelImage** image, const char* path, ImageProgress progres
     size_t chunk = kReaderBufferSize / bytes_per_pixel;
     if (chunk == 0) chunk = 1;
     uint64_t total = uint64_t{ti.width} * ti.height;  // fits: the pixel block holds them
-    for (uint64_t done = 0; done < total && status == kOk;) {
+    uint64_t done = 0;
+    while (done < total && status == kOk) {
       size_t count = static_cast<size_t>(std::min<uint64_t>(chunk, total - done));
       uint8_t* at = pixels + static_cast<size_t>(done) * bytes_per_pixel;
       status = stream.ReadPixels(at, count);
@@ -224,6 +226,9 @@ Status LoadTiffImage(PixelImage** image, const char* path, ImageProgress progres
       done += count;
       if (progress) status = progress(context, static_cast<uint32_t>(done * kProgressScale / total));
     }
+    // A stop (a failure, a progress status) leaves no byte of the block unset.
+    const size_t filled = static_cast<size_t>(done) * bytes_per_pixel;
+    std::memset(pixels + filled, 0, static_cast<size_t>(total) * bytes_per_pixel - filled);
   }
   if (pixels) UnlockPixels(*image);
   stream.Finish();
