@@ -78,37 +78,8 @@ void Associate(const char* file_name) {
   ASSERT_TRUE(testing::AssociateWithFirstMonitor(file_name)) << file_name;
 }
 
-struct FoundWindow {
-  DWORD process;
-  HWND except;
-  HWND found;
-};
-
-BOOL CALLBACK TakeDialogOf(HWND window, LPARAM data) {
-  auto* s = reinterpret_cast<FoundWindow*>(data);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  char name[16] = {};
-  GetClassNameA(window, name, sizeof(name));
-  if (owner != s->process || window == s->except || !IsWindowVisible(window) || std::string(name) != "#32770")
-    return TRUE;
-  s->found = window;
-  return FALSE;
-}
-
-// The first visible top-level dialog window of the process other than `except`.
-HWND DialogOf(DWORD process, HWND except) {
-  FoundWindow search{process, except, nullptr};
-  EnumWindows(TakeDialogOf, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 HWND WaitForDialog(DWORD process, HWND except, DWORD ms = kWaitMs) {
-  for (DWORD waited = 0; waited < ms; waited += 20) {
-    if (HWND found = DialogOf(process, except)) return found;
-    Sleep(20);
-  }
-  return nullptr;
+  return static_cast<HWND>(testing::WaitForDialog(process, except, ms));
 }
 
 std::string WindowText(HWND window) {

@@ -327,34 +327,9 @@ std::string CatalogueText(int status) {
   return "(no text for " + std::to_string(status) + ")";
 }
 
-struct FoundDialog {
-  DWORD process;
-  HWND except;
-  HWND found;
-};
-
-BOOL CALLBACK TakeDialogOf(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<FoundDialog*>(data);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  char name[16] = {};
-  GetClassNameA(window, name, sizeof(name));
-  if (owner != search->process || window == search->except || !IsWindowVisible(window) ||
-      std::strcmp(name, "#32770") != 0)
-    return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
 // The first visible dialog window of a process other than `except`.
 HWND WaitForDialog(DWORD process, HWND except) {
-  for (DWORD waited = 0; waited < kWaitMs; waited += 20) {
-    FoundDialog search{process, except, nullptr};
-    EnumWindows(TakeDialogOf, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    Sleep(20);
-  }
-  return nullptr;
+  return static_cast<HWND>(testing::WaitForDialog(process, except, kWaitMs));
 }
 
 std::string Narrow(const wchar_t* text) {

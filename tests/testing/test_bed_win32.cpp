@@ -5,7 +5,28 @@
 namespace lumetra::testing {
 
 namespace {
+
 constexpr char kAssociations[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\ICM\\mntr";
+
+struct DialogSearch {
+  DWORD process;
+  HWND except;
+  HWND found;
+};
+
+BOOL CALLBACK TakeDialogOf(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<DialogSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof(name));
+  if (owner != search->process || window == search->except || !IsWindowVisible(window) ||
+      std::string(name) != "#32770")
+    return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
 }  // namespace
 
 std::string ColorDirectory() {
@@ -58,6 +79,14 @@ std::vector<uint16_t> IdentityRamp() {
   for (int c = 0; c < 3; ++c)
     for (int i = 0; i < 256; ++i) words.push_back(static_cast<uint16_t>(i << 8));
   return words;
+}
+
+void* WaitForDialog(unsigned long process, void* except, unsigned long ms) {
+  for (DWORD start = GetTickCount();; Sleep(20)) {
+    DialogSearch search{process, static_cast<HWND>(except), nullptr};
+    EnumWindows(TakeDialogOf, reinterpret_cast<LPARAM>(&search));
+    if (search.found || GetTickCount() - start >= ms) return search.found;
+  }
 }
 
 }  // namespace lumetra::testing

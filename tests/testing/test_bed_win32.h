@@ -28,4 +28,8 @@ std::vector<uint16_t> AtServerPrecision(const std::vector<uint16_t>& words);
 // The identity ramp, entry i = i * 256 in every channel.
 std::vector<uint16_t> IdentityRamp();
 
+// The first visible dialog window (class "#32770", an HWND) of a process
+// other than `except`, waited for up to `ms` milliseconds; null when none came.
+void* WaitForDialog(unsigned long process, void* except, unsigned long ms);
+
 }  // namespace lumetra::testing
