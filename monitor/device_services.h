@@ -1,7 +1,8 @@
 // Device-level services of profile activation: associating a profile with a
-// monitor's display device, finding the monitor's device id and asking which
-// profile the system uses for a screen or a display. Each call loads and frees
-// the system libraries it needs. Windows only.
+// monitor's display device, finding the monitor's device id, asking which
+// profile the system uses for a screen or a display, and what the display
+// configuration says of a display. Each call loads and frees the system
+// libraries it needs. Windows only.
 #pragma once
 
 #include <cstdint>
@@ -36,5 +37,12 @@ TString GetDisplayProfilePath(const char* device_name);
 // unlike the screen list, so that a resident program sees displays come and
 // go. 0, 21002 when memory runs out.
 Status ListAttachedDisplays(std::vector<TString>* names);
+
+// The monitor's friendly name as the display configuration gives it for a
+// display device ("\\.\DISPLAY1"); empty when the system gives none.
+TString GetDisplayFriendlyName(const char* device_name);
+// Whether advanced colour (HDR, or automatic colour management) is active on
+// the display; false for every failure of the question.
+bool IsAdvancedColorActive(const char* device_name);
 
 }  // namespace lumetra

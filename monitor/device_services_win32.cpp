@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <new>
+#include <vector>
 
+#include "framework/support/text_encoding.h"
 #include "monitor/screens.h"
 
 namespace lumetra {
@@ -14,6 +17,37 @@ static_assert(sizeof(DISPLAY_DEVICEA) == 424, "the record EnumDisplayDevicesA fi
 
 using EnumDisplayDevicesFn = BOOL(WINAPI*)(LPCSTR, DWORD, PDISPLAY_DEVICEA, DWORD);
 using ProfileDeviceFn = BOOL(WINAPI*)(PCSTR, PCSTR, PCSTR);
+using GetDisplayConfigBufferSizesFn = LONG(WINAPI*)(UINT32, UINT32*, UINT32*);
+using QueryDisplayConfigFn = LONG(WINAPI*)(UINT32, UINT32*, DISPLAYCONFIG_PATH_INFO*, UINT32*,
+                                           DISPLAYCONFIG_MODE_INFO*, DISPLAYCONFIG_TOPOLOGY_ID*);
+using DisplayConfigGetDeviceInfoFn = LONG(WINAPI*)(DISPLAYCONFIG_DEVICE_INFO_HEADER*);
+
+// The records of the display configuration, as wingdi.h lays them out.
+static_assert(sizeof(DISPLAYCONFIG_PATH_INFO) == 72, "a path of QueryDisplayConfig");
+static_assert(sizeof(DISPLAYCONFIG_MODE_INFO) == 64, "a mode of QueryDisplayConfig");
+static_assert(sizeof(DISPLAYCONFIG_SOURCE_DEVICE_NAME) == 84, "the source name request");
+static_assert(sizeof(DISPLAYCONFIG_TARGET_DEVICE_NAME) == 420, "the target name request");
+static_assert(sizeof(DISPLAYCONFIG_GET_ADVANCED_COLOR_INFO) == 32, "the advanced colour request");
+
+// The request for the active colour mode (Windows 11 24H2), which MinGW's
+// headers lack: DISPLAYCONFIG_GET_ADVANCED_COLOR_INFO_2 of wingdi.h.
+constexpr auto kGetAdvancedColorInfo2 = static_cast<DISPLAYCONFIG_DEVICE_INFO_TYPE>(15);
+struct AdvancedColorInfo2 {
+  DISPLAYCONFIG_DEVICE_INFO_HEADER header;
+  UINT32 state_bits;  // supported, active, limited by policy, HDR and wide colour bits
+  DISPLAYCONFIG_COLOR_ENCODING color_encoding;
+  UINT32 bits_per_color_channel;
+  UINT32 active_color_mode;  // DISPLAYCONFIG_ADVANCED_COLOR_MODE: 0 SDR, 1 WCG, 2 HDR
+};
+static_assert(sizeof(AdvancedColorInfo2) == 36, "the active colour mode request");
+constexpr UINT32 kColorModeSdr = 0;
+
+// Bounds on what the system may ask us to allocate: DISPLAYCONFIG_MAXPATH
+// paths, each with a source, a target and a desktop image mode.
+constexpr UINT32 kMaxDisplayPaths = DISPLAYCONFIG_MAXPATH;
+constexpr UINT32 kMaxDisplayModes = 3 * DISPLAYCONFIG_MAXPATH;
+// The configuration may change between asking its size and reading it.
+constexpr int kDisplayConfigAttempts = 3;
 
 constexpr char kPathSeparator = '\\';
 constexpr DWORD kProfilePathCharacters = MAX_PATH;
@@ -54,6 +88,100 @@ TString FieldText(const char (&field)[N]) {
   for (size_t i = 0; i + 1 < N; ++i) text[i] = field[i];
   text[N - 1] = '\0';
   return TString(text);
+}
+
+// The program's 8-bit text of a wide fixed-size field the system need not
+// terminate.
+template <size_t N>
+TString WideFieldText(const WCHAR (&field)[N]) {
+  uint16_t units[N];
+  for (size_t i = 0; i < N; ++i) units[i] = static_cast<uint16_t>(field[i]);
+  char text[4 * N + 1];  // room for any code page's bytes per unit
+  Utf16ToAnsi(units, N, text, sizeof(text));
+  return TString(text);
+}
+
+// The display configuration functions of user32, which systems before
+// Windows 7 lack.
+class DisplayConfiguration {
+ public:
+  DisplayConfiguration()
+      : user32_("USER32"),
+        buffer_sizes_(user32_.Find<GetDisplayConfigBufferSizesFn>("GetDisplayConfigBufferSizes")),
+        query_(user32_.Find<QueryDisplayConfigFn>("QueryDisplayConfig")),
+        device_info_(user32_.Find<DisplayConfigGetDeviceInfoFn>("DisplayConfigGetDeviceInfo")) {}
+
+  // The active path whose source is the display device; false when there is
+  // none or the configuration cannot be read.
+  bool FindPath(const char* device_name, DISPLAYCONFIG_PATH_INFO* found) const;
+
+  // One DisplayConfigGetDeviceInfo question; false when it goes unanswered.
+  bool Ask(DISPLAYCONFIG_DEVICE_INFO_HEADER* request) const {
+    return device_info_ && device_info_(request) == ERROR_SUCCESS;
+  }
+
+ private:
+  bool ReadActivePaths(std::vector<DISPLAYCONFIG_PATH_INFO>* paths) const;
+
+  ScopedLibrary user32_;
+  GetDisplayConfigBufferSizesFn buffer_sizes_;
+  QueryDisplayConfigFn query_;
+  DisplayConfigGetDeviceInfoFn device_info_;
+};
+
+bool DisplayConfiguration::ReadActivePaths(std::vector<DISPLAYCONFIG_PATH_INFO>* paths) const {
+  if (!buffer_sizes_ || !query_) return false;
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes;
+  for (int attempt = 0; attempt < kDisplayConfigAttempts; ++attempt) {
+    UINT32 path_count = 0;
+    UINT32 mode_count = 0;
+    if (buffer_sizes_(QDC_ONLY_ACTIVE_PATHS, &path_count, &mode_count) != ERROR_SUCCESS) return false;
+    if (path_count == 0 || path_count > kMaxDisplayPaths || mode_count > kMaxDisplayModes) return false;
+    try {
+      paths->assign(path_count, DISPLAYCONFIG_PATH_INFO{});
+      modes.assign(mode_count > 0 ? mode_count : 1, DISPLAYCONFIG_MODE_INFO{});
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    LONG result = query_(QDC_ONLY_ACTIVE_PATHS, &path_count, paths->data(), &mode_count, modes.data(), nullptr);
+    if (result == ERROR_SUCCESS) {
+      if (path_count > paths->size()) return false;
+      paths->resize(path_count);
+      return true;
+    }
+    if (result != ERROR_INSUFFICIENT_BUFFER) return false;
+  }
+  return false;
+}
+
+bool DisplayConfiguration::FindPath(const char* device_name, DISPLAYCONFIG_PATH_INFO* found) const {
+  if (!device_name || !*device_name) return false;
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths;
+  if (!ReadActivePaths(&paths)) return false;
+  for (const DISPLAYCONFIG_PATH_INFO& path : paths) {
+    DISPLAYCONFIG_SOURCE_DEVICE_NAME source{};
+    source.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME;
+    source.header.size = sizeof(source);
+    source.header.adapterId = path.sourceInfo.adapterId;
+    source.header.id = path.sourceInfo.id;
+    // Display device names are ASCII and compared as the system does, ignoring case.
+    if (Ask(&source.header) && _stricmp(WideFieldText(source.viewGdiDeviceName).CStr(), device_name) == 0) {
+      *found = path;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The header of a question about the monitor at a path's end.
+DISPLAYCONFIG_DEVICE_INFO_HEADER TargetRequest(const DISPLAYCONFIG_PATH_INFO& path,
+                                               DISPLAYCONFIG_DEVICE_INFO_TYPE type, UINT32 size) {
+  DISPLAYCONFIG_DEVICE_INFO_HEADER header{};
+  header.type = type;
+  header.size = size;
+  header.adapterId = path.targetInfo.adapterId;
+  header.id = path.targetInfo.id;
+  return header;
 }
 
 // The profile GetICMProfileA names for a display context; empty without one.
@@ -143,6 +271,30 @@ Status ListAttachedDisplays(std::vector<TString>* names) {
     device.cb = sizeof(device);
   }
   return kOk;
+}
+
+TString GetDisplayFriendlyName(const char* device_name) {
+  DisplayConfiguration configuration;
+  DISPLAYCONFIG_PATH_INFO path{};
+  if (!configuration.FindPath(device_name, &path)) return TString();
+  DISPLAYCONFIG_TARGET_DEVICE_NAME target{};
+  target.header = TargetRequest(path, DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME, sizeof(target));
+  if (!configuration.Ask(&target.header)) return TString();
+  return WideFieldText(target.monitorFriendlyDeviceName);
+}
+
+bool IsAdvancedColorActive(const char* device_name) {
+  DisplayConfiguration configuration;
+  DISPLAYCONFIG_PATH_INFO path{};
+  if (!configuration.FindPath(device_name, &path)) return false;
+  // The active colour mode, where the system answers it, also tells a wide
+  // gamut on an SDR signal (automatic colour management) apart from SDR.
+  AdvancedColorInfo2 mode{};
+  mode.header = TargetRequest(path, kGetAdvancedColorInfo2, sizeof(mode));
+  if (configuration.Ask(&mode.header)) return mode.active_color_mode != kColorModeSdr;
+  DISPLAYCONFIG_GET_ADVANCED_COLOR_INFO state{};
+  state.header = TargetRequest(path, DISPLAYCONFIG_DEVICE_INFO_GET_ADVANCED_COLOR_INFO, sizeof(state));
+  return configuration.Ask(&state.header) && state.advancedColorEnabled;
 }
 
 }  // namespace lumetra

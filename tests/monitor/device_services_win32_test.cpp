@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/color_management.h"
 #include "tests/testing/paths.h"
@@ -95,6 +96,35 @@ TEST_F(DeviceServices, AScreenWithoutAMonitorIsNotAssociated) {
   EXPECT_FALSE(AssociateProfileWithScreen(kProfile, 7));
   EXPECT_FALSE(AssociateProfileWithScreen(kProfile, -1));
   EXPECT_FALSE(IsAssociated(kProfile));
+}
+
+// What the display configuration says of the test bed's displays: Wine gives
+// no monitor an EDID, names each after its display and knows no advanced colour.
+TEST(DisplayConfiguration, EveryAttachedDisplayHasItsMonitorsFriendlyName) {
+  EXPECT_STREQ(GetDisplayFriendlyName("\\\\.\\DISPLAY1").CStr(), "Display1");
+  EXPECT_STREQ(GetDisplayFriendlyName("\\\\.\\DISPLAY2").CStr(), "Display2");
+  EXPECT_STREQ(GetDisplayFriendlyName("\\\\.\\display2").CStr(), "Display2") << "device names ignore case";
+
+  std::vector<TString> displays;
+  ASSERT_EQ(ListAttachedDisplays(&displays), kOk);
+  ASSERT_EQ(displays.size(), 2u);
+  for (const TString& display : displays) {
+    EXPECT_FALSE(GetDisplayFriendlyName(display.CStr()).IsEmpty()) << display.CStr();
+  }
+}
+
+TEST(DisplayConfiguration, NoDisplayOfTheTestBedShowsAdvancedColor) {
+  EXPECT_FALSE(IsAdvancedColorActive("\\\\.\\DISPLAY1"));
+  EXPECT_FALSE(IsAdvancedColorActive("\\\\.\\DISPLAY2"));
+}
+
+TEST(DisplayConfiguration, ADisplayNotAttachedHasNoNameAndNoAdvancedColor) {
+  for (const char* name : {"\\\\.\\DISPLAY9", "\\\\.\\DISPLAY", "\\\\.\\DISPLAY12", "DISPLAY1", ""}) {
+    EXPECT_TRUE(GetDisplayFriendlyName(name).IsEmpty()) << name;
+    EXPECT_FALSE(IsAdvancedColorActive(name)) << name;
+  }
+  EXPECT_TRUE(GetDisplayFriendlyName(nullptr).IsEmpty());
+  EXPECT_FALSE(IsAdvancedColorActive(nullptr));
 }
 
 }  // namespace
