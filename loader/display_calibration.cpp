@@ -40,19 +40,19 @@ std::string StatusWords(Status status) {
   return words;
 }
 
-// Cards keep 8 bits of each entry (some more): an entry matches when its high
-// byte does. The largest difference is over the whole 16 bits.
+// Cards keep 8 bits of each entry, some more, and a card that keeps more may
+// round (0x12FF reads back as 0x1300): an entry matches when it lies within
+// one step of an 8-bit card. The largest difference is over the whole 16 bits.
+constexpr uint32_t kCardTolerance = 256;
+
 bool SameAtCardPrecision(const RampTable& card, const RampTable& wanted, uint32_t* largest) {
   const uint16_t* a = &card[0][0];
   const uint16_t* b = &wanted[0][0];
-  bool same = true;
   uint32_t difference = 0;
-  for (size_t i = 0; i < kRampWords; ++i) {
-    if ((a[i] >> 8) != (b[i] >> 8)) same = false;
+  for (size_t i = 0; i < kRampWords; ++i)
     difference = std::max<uint32_t>(difference, static_cast<uint32_t>(std::abs(a[i] - b[i])));
-  }
   *largest = difference;
-  return same;
+  return difference <= kCardTolerance;
 }
 
 struct ProfileCloser {
@@ -62,9 +62,9 @@ struct ProfileCloser {
 // The ramp the profile asks for: its vcgt table, or the identity for a profile
 // without one. Fills the result's profile name, and its failure when there is
 // nothing to load.
-bool WantedRamp(const std::string& device_name, DisplaySystem& system, DisplayResult& result,
-                bool& linear) {
+bool WantedRamp(const std::string& device_name, DisplaySystem& system, DisplayResult& result) {
   std::string path = system.ProfilePath(device_name);
+  result.profile_path = path;
   if (path.empty()) {
     result.profile_name = "-";
     result.status = kNotAvailable;
@@ -96,7 +96,8 @@ bool WantedRamp(const std::string& device_name, DisplaySystem& system, DisplayRe
     return false;
   }
   status = DecodeProfileCalibration(profile.get(), ramp.get());
-  linear = status == kTagNotFound;
+  const bool linear = status == kTagNotFound;
+  result.calibrated = status == kOk;
   if (status != kOk && !linear) {
     result.status = status;
     result.outcome = "not loaded: its vcgt tag is of a form not understood, " + StatusWords(status);
@@ -106,9 +107,14 @@ bool WantedRamp(const std::string& device_name, DisplaySystem& system, DisplayRe
   return true;
 }
 
-void LoadAndVerify(const std::string& device_name, const char* what, DisplayResult& result) {
+void LoadAndVerify(const std::string& device_name, const char* what, DisplaySystem& system,
+                   DisplayResult& result) {
   GammaDevice& device = CurrentGammaDevice();
   Status set_status = device.SetDisplayRamp(device_name.c_str(), &result.wanted[0][0]);
+  if (set_status != kOk) {
+    system.WaitBeforeRetry();
+    set_status = device.SetDisplayRamp(device_name.c_str(), &result.wanted[0][0]);
+  }
   RampTable card;
   Status read_status = device.GetDisplayRamp(device_name.c_str(), &card[0][0]);
   const bool holds = read_status == kOk && SameAtCardPrecision(card, result.wanted, &result.largest_difference);
@@ -121,6 +127,12 @@ void LoadAndVerify(const std::string& device_name, const char* what, DisplayResu
       return;
     }
     result.status = set_status;
+    if (read_status != kOk) {
+      // Neither set nor read: no range setting would help.
+      result.outcome = "not loaded: this display takes no gamma ramp: a remote, virtual or basic display, " +
+                       StatusWords(set_status);
+      return;
+    }
     result.outcome = "not loaded: the system refused the ramp, " + StatusWords(set_status) +
                      "; Windows refuses ramps far from linear unless the registry value"
                      " GdiIcmGammaRange allows them";
@@ -141,7 +153,7 @@ void LoadAndVerify(const std::string& device_name, const char* what, DisplayResu
   result.outcome = std::string(what) + " loaded, verified";
 }
 
-void Verify(const std::string& device_name, bool linear, DisplayResult& result) {
+void Verify(const std::string& device_name, DisplayResult& result) {
   RampTable card;
   Status status = CurrentGammaDevice().GetDisplayRamp(device_name.c_str(), &card[0][0]);
   if (status != kOk) {
@@ -153,25 +165,32 @@ void Verify(const std::string& device_name, bool linear, DisplayResult& result) 
   result.as_intended = same;
   if (!same) result.status = kNotAvailable;
   result.outcome = std::string(same ? "matches" : "differs from") + " its profile" +
-                   (linear ? " (no vcgt tag: linear)" : "") + ", largest difference " +
+                   (result.calibrated ? "" : " (no vcgt tag: linear)") + ", largest difference " +
                    std::to_string(result.largest_difference);
 }
 
 DisplayResult Run(RampAction action, const std::string& device_name, DisplaySystem& system) {
   DisplayResult result;
   result.device_name = device_name;
+  if (action != RampAction::kVerify && system.AdvancedColorActive(device_name)) {
+    // The system's own tone mapping owns the ramp: an SDR calibration would
+    // be wrong there, and setting one is undefined.
+    result.profile_name = "-";
+    result.status = kNotAvailable;
+    result.outcome = "not loaded: advanced colour (HDR) is on for this display";
+    return result;
+  }
   if (action == RampAction::kReset) {
     result.profile_name = "-";
     Identity(result.wanted);
-    LoadAndVerify(device_name, "linear ramp", result);
+    LoadAndVerify(device_name, "linear ramp", system, result);
     return result;
   }
-  bool linear = false;
-  if (!WantedRamp(device_name, system, result, linear)) return result;
+  if (!WantedRamp(device_name, system, result)) return result;
   if (action == RampAction::kVerify) {
-    Verify(device_name, linear, result);
+    Verify(device_name, result);
   } else {
-    LoadAndVerify(device_name, linear ? "no vcgt tag: linear ramp" : "calibration", result);
+    LoadAndVerify(device_name, result.calibrated ? "calibration" : "no vcgt tag: linear ramp", system, result);
   }
   return result;
 }
@@ -185,6 +204,18 @@ DisplayResult RunOnDisplay(RampAction action, const std::string& device_name, Di
     DisplayResult result;
     result.status = kOutOfMemory;
     return result;
+  }
+}
+
+bool ReadWantedRamp(const std::string& device_name, DisplaySystem& system, DisplayResult* result) {
+  if (!result) return false;
+  try {
+    *result = DisplayResult();
+    result->device_name = device_name;
+    return WantedRamp(device_name, system, *result);
+  } catch (const std::bad_alloc&) {
+    result->status = kOutOfMemory;
+    return false;
   }
 }
 

@@ -24,6 +24,15 @@ class DisplaySystem {
   // The full path of the profile the system uses for a display; empty when it
   // names none.
   virtual std::string ProfilePath(const std::string& device_name) = 0;
+  // The monitor's name as the system gives it ("DELL U2720Q"); empty when it
+  // gives none.
+  virtual std::string FriendlyName(const std::string& /*device_name*/) { return std::string(); }
+  // Whether advanced colour (HDR) is on for the display: its ramp is then not
+  // the SDR calibration's to set. False when the system cannot tell.
+  virtual bool AdvancedColorActive(const std::string& /*device_name*/) { return false; }
+  // Some drivers refuse the first ramp after a mode change: the pause before
+  // the one more try.
+  virtual void WaitBeforeRetry() {}
 };
 
 enum class RampAction { kLoad, kReset, kVerify };
@@ -32,6 +41,8 @@ enum class RampAction { kLoad, kReset, kVerify };
 struct DisplayResult {
   std::string device_name;
   std::string profile_name;  // the profile's file name; "-" when no profile is involved
+  std::string profile_path;  // its full path as the system named it; empty for none
+  bool calibrated = false;   // the profile has a vcgt table (not merely linear)
   bool as_intended = false;  // the display ended in the state asked for
   bool loaded = false;       // the card was given `wanted` and holds it
   Status status = kOk;       // what went wrong, 0 when nothing did
@@ -51,8 +62,15 @@ Status RunOnDisplays(RampAction action, int32_t only, DisplaySystem& system,
 // The same for one display by device name.
 DisplayResult RunOnDisplay(RampAction action, const std::string& device_name, DisplaySystem& system);
 
+// The ramp the display's profile asks for, as the system names the profile
+// now, without touching the card: `result` gets the profile's name and path,
+// `calibrated` and `wanted`. False, with the result's status and outcome,
+// when there is nothing to load (no profile, unreadable, a table not
+// understood).
+bool ReadWantedRamp(const std::string& device_name, DisplaySystem& system, DisplayResult* result);
+
 // Whether the display's card still holds `wanted` at the precision cards keep
-// (the high byte of every entry). False when the card cannot be read.
+// (every entry within 256). False when the card cannot be read.
 bool CardHolds(const std::string& device_name, const uint16_t (&wanted)[3][kGammaRampEntries]);
 
 // "\\.\DISPLAY1  Gamma5000K.icm  loaded, verified"

@@ -1,6 +1,7 @@
 // The loader's command line: what to do (load, reset, verify, watch, stop,
-// install, uninstall, usage), on which display, and whether to report. Words
-// are case-insensitive and begin with "/" or "-".
+// pause, resume, status, install, uninstall, usage), on which display, and
+// whether to report. Words are case-insensitive and begin with "/" or "-".
+// Also the requests the command line sends a running watcher.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,9 @@ enum class LoaderCommand {
   kVerify,     // compare, change nothing
   kWatch,      // load, then stay resident and load again when needed
   kStop,       // end a running watcher
+  kPause,      // a running watcher restores nothing for a while
+  kResume,     // a running watcher ends its pauses and yields and loads every display
+  kStatus,     // a running watcher's state of every display
   kInstall,    // run the watcher at login
   kUninstall,  // no longer at login, and stop a running watcher
   kUsage,      // the usage text
@@ -26,6 +30,7 @@ struct LoaderOptions {
   LoaderCommand command = LoaderCommand::kLoad;
   int32_t display = 0;  // 1-based as in "\\.\DISPLAYn"; 0 for every display
   bool quiet = false;
+  uint32_t minutes = 60;  // of a pause, 1..1440
 };
 
 // The process exit codes.
@@ -36,9 +41,9 @@ enum : int {
 };
 
 // 0 with *options filled, or 20003 for a word not understood, a command given
-// twice or two commands, a display number missing or outside 1..999, or a
-// display with a command that does not act on displays; `refused` (when
-// given) then names the word that was refused.
+// twice or two commands, a display number missing or outside 1..999, a pause
+// outside 1..1440 minutes, or a display with a command that does not act on
+// displays; `refused` (when given) then names the word that was refused.
 Status ParseLoaderArguments(const std::vector<std::string>& arguments, LoaderOptions* options,
                             std::string* refused = nullptr);
 
@@ -47,5 +52,18 @@ const char* LoaderUsage();
 
 // "\\.\DISPLAYn" for display n.
 std::string DisplayDeviceName(int32_t display);
+
+// What the command line asks of a running watcher, carried as a short text
+// ("pause 60", "resume", "reset 2", "status") in a message from another
+// process: checked for size and content before anything is done.
+struct WatcherRequest {
+  enum class Kind { kPause, kResume, kResetPause, kStatus };
+  Kind kind = Kind::kStatus;
+  uint32_t number = 0;  // minutes of a pause; the display of a reset, 0 for all
+};
+constexpr size_t kLongestWatcherRequest = 16;
+std::string WatcherRequestText(const WatcherRequest& request);
+// True with *request filled when `bytes` is exactly one request's text.
+bool ParseWatcherRequest(const char* bytes, size_t size, WatcherRequest* request);
 
 }  // namespace lumetra

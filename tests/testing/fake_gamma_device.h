@@ -32,6 +32,10 @@ class FakeGammaDevice final : public GammaDevice {
   Status SetRamp(int32_t screen, const uint16_t* table) override {
     ++set_calls;
     if (!Exists(screen) || refuse_sets) return Refuse();
+    if (refuse_next_sets > 0) {
+      --refuse_next_sets;
+      return Refuse();
+    }
     if (sets_without_effect) return kOk;
     for (int i = 0; i < kWords; ++i) tables[screen][i] = table[i] & kept_bits;
     return kOk;
@@ -66,6 +70,7 @@ class FakeGammaDevice final : public GammaDevice {
 
   uint16_t tables[kScreens][kWords];
   bool refuse_sets = false;
+  int refuse_next_sets = 0;          // refuse this many sets, then take them
   bool refuse_gets = false;
   bool sets_without_effect = false;  // a driver that reports success and changes nothing
   uint16_t kept_bits = 0xFFFF;       // 0xFF00 for a card that keeps 8 bits per entry
