@@ -38,6 +38,29 @@ std::wstring ScratchFolder(const std::string& name) {
   return Wide(testing::SystemPath(testing::ScratchDir(name)));
 }
 
+// The whole file's bytes; "(missing)" when it cannot be read.
+std::string FileBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "(missing)";
+  std::string bytes(GetFileSize(file, nullptr), '\0');
+  DWORD read = 0;
+  if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+  CloseHandle(file);
+  bytes.resize(read);
+  return bytes;
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
 // --- registry ---
 
 // The pause list value as it was, put back at the end of the case.
@@ -257,6 +280,43 @@ TEST(RunningPrograms, ANonAnsiProgramNameArrivesAsUtf8) {
   DeleteFileW(copy.c_str());
 }
 
+constexpr wchar_t kProbeOutput[] = L"LUMETRA_PROBE_OUTPUT";
+
+// Started from a folder named outside the ANSI code page: writes what it
+// finds as its own path into the file the variable names.
+TEST(DISABLED_PathProbe, WritesItsProgramPath) {
+  wchar_t output[MAX_PATH] = {};
+  ASSERT_GT(GetEnvironmentVariableW(kProbeOutput, output, MAX_PATH), 0u);
+  ASSERT_TRUE(WriteBytes(output, Utf8FromWide(ProgramPathWide())));
+}
+
+// (Wine 8 starts no program from a path of MAX_PATH characters or more, so
+// the longer paths the call takes cannot be shown here.)
+TEST(ProgramPath, AFolderNamedOutsideTheAnsiCodePageArrivesWhole) {
+  const std::wstring folder = ScratchFolder("program-path") + L"\\" + kUnicodeWide;
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring copy = folder + L"\\loader_tests.exe";
+  ASSERT_TRUE(CopyFileW(ProgramPathWide().c_str(), copy.c_str(), FALSE));
+
+  const std::wstring output = folder + L"\\probe.txt";
+  DeleteFileW(output.c_str());
+  ASSERT_TRUE(SetEnvironmentVariableW(kProbeOutput, output.c_str()));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  std::wstring command = L"probe --gtest_also_run_disabled_tests --gtest_filter=DISABLED_PathProbe.*";
+  const bool started = CreateProcessW(copy.c_str(), &command[0], nullptr, nullptr, FALSE, DETACHED_PROCESS,
+                                      nullptr, nullptr, &startup, &process) != FALSE;
+  SetEnvironmentVariableW(kProbeOutput, nullptr);
+  ASSERT_TRUE(started) << GetLastError();
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
+  EXPECT_EQ(FileBytes(output), Utf8FromWide(copy));
+  DeleteFileW(copy.c_str());
+}
+
 TEST(TextEncoding, Utf8AndUtf16RoundTripAndMarkWhatIsInvalid) {
   EXPECT_EQ(Utf8FromWide(kUnicodeWide), kUnicodeUtf8);
   EXPECT_EQ(WideFromUtf8(kUnicodeUtf8), kUnicodeWide);
@@ -295,29 +355,6 @@ TEST(LocalDateTime, OffsetsMoveTheTimeAndOutOfRangeGivesNone) {
 }
 
 // --- the log ---
-
-// The whole file's bytes; "(missing)" when it cannot be read.
-std::string FileBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "(missing)";
-  std::string bytes(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-  CloseHandle(file);
-  bytes.resize(read);
-  return bytes;
-}
-
-bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-            written == bytes.size();
-  CloseHandle(file);
-  return ok;
-}
 
 // The texts of a log's lines after their time stamps; a line that does not
 // have the form, or a missing final CR LF, shows as "(malformed)".
