@@ -39,16 +39,24 @@ class WindowsDisplaySystem final : public DisplaySystem {
  public:
   Status AttachedDisplays(std::vector<std::string>* names) override;
   std::string ProfilePath(const std::string& device_name) override;
+  std::string FriendlyName(const std::string& device_name) override;
+  bool AdvancedColorActive(const std::string& device_name) override;
+  void WaitBeforeRetry() override;
 };
 
 // The class name of the watcher's hidden window, by which /stop finds it.
 extern const char kWatcherWindowClass[];
 
 // Loads, then stays resident until stopped, loading again after display
-// changes, resume, unlock or reconnect, and when a periodic read-back finds a
-// display's ramp changed. Returns at once with 0 when another watcher runs in
-// this session.
+// changes, resume, unlock, reconnect or the screen's return, and following the
+// watch policy when a periodic read-back finds a display's ramp changed. What
+// it does goes to `report` and its log. Returns at once with 0 when another
+// watcher runs in this session.
 int RunWatcher(const LoaderOptions& options, ReportOutput& report);
+
+// Sends a request to this session's watcher and waits for its reply lines.
+// 0; 20005 when no watcher runs or none answered.
+Status AskWatcher(const WatcherRequest& request, std::vector<std::string>* reply_lines);
 
 // Ends every running watcher of this session and waits for it. 0 when none is
 // left running (none may have run), 1 when one did not end in time.

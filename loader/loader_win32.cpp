@@ -41,6 +41,15 @@ RampAction ActionOf(LoaderCommand command) {
 }
 
 int RunOnce(const LoaderOptions& options, ReportOutput& report) {
+  // A watcher would restore the calibration under a reset a moment later:
+  // told first, it leaves the reset displays alone.
+  std::vector<std::string> paused;
+  if (options.command == LoaderCommand::kReset) {
+    WatcherRequest request;
+    request.kind = WatcherRequest::Kind::kResetPause;
+    request.number = static_cast<uint32_t>(options.display);
+    if (AskWatcher(request, &paused) != kOk) paused.clear();
+  }
   WindowsDisplaySystem system;
   std::vector<DisplayResult> results;
   Status status = RunOnDisplays(ActionOf(options.command), options.display, system, &results);
@@ -50,7 +59,27 @@ int RunOnce(const LoaderOptions& options, ReportOutput& report) {
   }
   if (results.empty()) report.Line("no display is attached to the desktop");
   for (const DisplayResult& result : results) report.Line(ReportLine(result));
+  if (!paused.empty()) {
+    report.Line("the running watcher leaves the reset displays alone until their calibration is loaded again"
+                " (lumetra-loader) or lumetra-loader /resume");
+  }
   return ExitCodeOf(results);
+}
+
+// /pause, /resume and /status: the watcher's reply lines.
+int AskRunningWatcher(const LoaderOptions& options, ReportOutput& report) {
+  WatcherRequest request;
+  request.kind = options.command == LoaderCommand::kPause    ? WatcherRequest::Kind::kPause
+                 : options.command == LoaderCommand::kResume ? WatcherRequest::Kind::kResume
+                                                             : WatcherRequest::Kind::kStatus;
+  request.number = options.minutes;
+  std::vector<std::string> lines;
+  if (AskWatcher(request, &lines) != kOk) {
+    report.Line("no watcher runs in this session (lumetra-loader /watch starts one)");
+    return kExitFailure;
+  }
+  for (const std::string& line : lines) report.Line(line);
+  return kExitSuccess;
 }
 
 int Install(ReportOutput& report) {
@@ -133,6 +162,19 @@ std::string WindowsDisplaySystem::ProfilePath(const std::string& device_name) {
   return GetDisplayProfilePath(device_name.c_str()).CStr();
 }
 
+std::string WindowsDisplaySystem::FriendlyName(const std::string& device_name) {
+  return GetDisplayFriendlyName(device_name.c_str()).CStr();
+}
+
+bool WindowsDisplaySystem::AdvancedColorActive(const std::string& device_name) {
+  return IsAdvancedColorActive(device_name.c_str());
+}
+
+void WindowsDisplaySystem::WaitBeforeRetry() {
+  constexpr DWORD kRetryDelay = 100;
+  Sleep(kRetryDelay);
+}
+
 Status RegisterAtLogin(std::string* command) {
   std::string path = ProgramPath();
   if (path.empty()) return kNoFileName;
@@ -179,6 +221,10 @@ int RunLoader(const std::vector<std::string>& arguments) {
       return RunWatcher(options, report);
     case LoaderCommand::kStop:
       return StopWatchers(report);
+    case LoaderCommand::kPause:
+    case LoaderCommand::kResume:
+    case LoaderCommand::kStatus:
+      return AskRunningWatcher(options, report);
     case LoaderCommand::kInstall:
       return Install(report);
     case LoaderCommand::kUninstall:

@@ -55,9 +55,11 @@ WatchPolicy::Display* WatchPolicy::Find(const std::string& device_name) {
   return nullptr;
 }
 
-// Reads the pause list and the running programs; true when a program's pause
-// has just ended.
-bool WatchPolicy::UpdateProgramPause() {
+// Reads the pause list and the running programs. Listing the processes is
+// the costliest part of a check, so it is done only where it decides
+// something: before a restore, while a program pauses the watcher, at loads
+// and for the status.
+void WatchPolicy::UpdateProgramPause() {
   std::vector<std::string> listed;
   bool wrong_type = false;
   if (!environment_.StoredPauseList(&listed, &wrong_type)) listed = DefaultPauseList();
@@ -68,17 +70,16 @@ bool WatchPolicy::UpdateProgramPause() {
   wrong_type_logged_ = wrong_type_logged_ || wrong_type;
 
   std::vector<std::string> running;
-  if (environment_.RunningPrograms(&running) != kOk) return false;  // keep the state until they can be listed
+  if (environment_.RunningPrograms(&running) != kOk) return;  // keep the state until they can be listed
   std::string pausing = FirstListedRunning(listed, running);
-  if (pausing == pausing_program_) return false;
-  const bool ended = pausing.empty();
-  if (ended) {
+  if (pausing == pausing_program_) return;
+  if (pausing.empty()) {
     environment_.Report(pausing_program_ + " has ended: loading every display");
+    load_when_unpaused_ = true;
   } else {
     environment_.Report("paused while " + pausing + " runs: no display is restored");
   }
   pausing_program_ = pausing;
-  return ended;
 }
 
 void WatchPolicy::LoadAll(const std::string& why) {
@@ -137,23 +138,26 @@ void WatchPolicy::LoadDisplays() {
 }
 
 void WatchPolicy::Check() {
-  const bool program_ended = UpdateProgramPause();
+  if (!pausing_program_.empty()) UpdateProgramPause();
   if (pause_requested_ && environment_.NowMs() >= pause_until_ms_) {
     pause_requested_ = false;
     environment_.Report("the pause has ended: loading every display");
-    if (Paused()) {
-      load_when_unpaused_ = true;
-    } else {
-      LoadDisplays();
-      return;
-    }
+    load_when_unpaused_ = true;
   }
   if (Paused()) return;
-  if (program_ended || load_when_unpaused_) {
+  if (load_when_unpaused_) {
     LoadDisplays();
     return;
   }
+  programs_listed_ = false;
   for (Display& display : displays_) CheckDisplay(display);
+}
+
+// Whether a listed program runs now; the processes are listed once a check.
+bool WatchPolicy::ProgramPauses() {
+  if (!programs_listed_) UpdateProgramPause();
+  programs_listed_ = true;
+  return !pausing_program_.empty();
 }
 
 void WatchPolicy::CheckDisplay(Display& display) {
@@ -178,7 +182,7 @@ void WatchPolicy::CheckDisplay(Display& display) {
     }
     return;
   }
-  if (Adopted(display)) return;
+  if (Adopted(display) || ProgramPauses()) return;
 
   const uint64_t now = environment_.NowMs();
   while (!display.restores.empty() && now - display.restores.front() >= kRestoreWindowMs)
@@ -289,7 +293,8 @@ std::string WatchPolicy::StateWords(const Display& display) const {
   return "not loaded (" + why + ")";
 }
 
-std::vector<std::string> WatchPolicy::StatusLines() const {
+std::vector<std::string> WatchPolicy::StatusLines() {
+  UpdateProgramPause();
   std::vector<std::string> lines;
   for (const Display& display : displays_) {
     std::string line = display.load.device_name + "  ";

@@ -65,8 +65,9 @@ class WatchPolicy {
   // report, empty at start.
   void LoadAll(const std::string& why);
 
-  // The periodic check: the pause list against the running programs, the
-  // end of a requested pause, then a read-back of every display.
+  // The periodic check: the end of a pause, then a read-back of every
+  // display; the pause list is compared with the running programs before a
+  // restore and while a listed program runs.
   void Check();
 
   // Commands from the command line.
@@ -76,8 +77,9 @@ class WatchPolicy {
   // restored until their card holds their calibration again or Resume.
   void PauseForReset(int32_t only);
 
-  // One line per display, "\\.\DISPLAY1  Display1  Gamma5000K.icm  watched (...)".
-  std::vector<std::string> StatusLines() const;
+  // One line per display, "\\.\DISPLAY1  Display1  Gamma5000K.icm  watched (...)",
+  // with the running programs asked afresh.
+  std::vector<std::string> StatusLines();
 
   size_t DisplayCount() const { return displays_.size(); }
   WatchState StateOf(size_t display) const;
@@ -100,7 +102,8 @@ class WatchPolicy {
   void CheckDisplay(Display& display);
   bool Adopted(Display& display);
   void Restore(Display& display);
-  bool UpdateProgramPause();
+  void UpdateProgramPause();
+  bool ProgramPauses();
   bool Paused() const;
   std::string StateWords(const Display& display) const;
   void Say(const Display& display, const std::string& words);
@@ -114,7 +117,8 @@ class WatchPolicy {
   bool pause_requested_ = false;
   uint64_t pause_until_ms_ = 0;
   std::string pause_until_;            // local time the requested pause ends
-  bool load_when_unpaused_ = false;    // an event came during a pause
+  bool load_when_unpaused_ = false;    // an event came during a pause, or a pause ended
+  bool programs_listed_ = false;       // in this check
   bool wrong_type_logged_ = false;
 };
 

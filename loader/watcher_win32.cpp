@@ -1,10 +1,15 @@
 // The resident watcher: one hidden top-level window (hidden windows still get
-// the broadcasts a message-only window would miss), one per session.
+// the broadcasts a message-only window would miss), one per session. It turns
+// timers, display, power and session messages and requests from the command
+// line into calls of the portable watch policy.
 #include <windows.h>
 
+#include <cstring>
 #include <new>
 
 #include "loader/loader_program.h"
+#include "loader/loader_system.h"
+#include "loader/watch_policy.h"
 
 namespace lumetra {
 
@@ -13,97 +18,165 @@ const char kWatcherWindowClass[] = "LumetraLoaderWatcher";
 namespace {
 
 constexpr char kWatcherMutex[] = "Local\\Lumetra Loader watcher";
+constexpr char kReplyWindowClass[] = "LumetraLoaderReply";
 constexpr UINT_PTR kCheckTimer = 1;
-constexpr UINT kCheckInterval = 2000;  // ms between read-backs of the loaded ramps
+constexpr UINT kCheckInterval = 2000;   // ms between read-backs of the loaded ramps
+constexpr ULONG kCheckTolerance = 500;  // the system may move a check by this much to save power
 constexpr UINT_PTR kReloadTimer = 2;
 // Events come in bursts (a mode change sends several), and a driver may reset
 // the ramp right after telling: load once, a moment later.
 constexpr UINT kReloadDelay = 300;
 constexpr DWORD kStopWait = 5000;
+constexpr DWORD kRequestWait = 10000;
+// WM_COPYDATA tags: a request to the watcher, the watcher's reply.
+constexpr ULONG_PTR kRequestTag = 0x4C4D5251;  // "LMRQ"
+constexpr ULONG_PTR kReplyTag = 0x4C4D5250;    // "LMRP"
+constexpr size_t kLongestReply = 64 * 1024;
 
 // Session events, from wtsapi32.h.
 constexpr UINT kSessionChangeMessage = 0x02B1;  // WM_WTSSESSION_CHANGE
-constexpr WPARAM kConsoleConnect = 0x1, kRemoteConnect = 0x3, kSessionLogon = 0x5, kSessionUnlock = 0x8;
+constexpr WPARAM kConsoleConnect = 0x1, kConsoleDisconnect = 0x2, kRemoteConnect = 0x3, kRemoteDisconnect = 0x4,
+                 kSessionLogon = 0x5, kSessionLock = 0x7, kSessionUnlock = 0x8;
 constexpr DWORD kNotifyForThisSession = 0;
 // Power events, from winuser.h.
-constexpr WPARAM kResumeSuspend = 0x7, kResumeAutomatic = 0x12;
+constexpr WPARAM kSuspend = 0x4, kResumeSuspend = 0x7, kResumeAutomatic = 0x12, kPowerSettingChange = 0x8013;
+// GUID_CONSOLE_DISPLAY_STATE: 0 off, 1 on, 2 dimmed. Machines with modern
+// standby send this, not a resume, when the screen comes back.
+constexpr GUID kConsoleDisplayState = {0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 
-// Session notifications come from wtsapi32, which a system may lack: looked up
-// at run time, and the watcher goes on without them.
+template <typename Function>
+Function SystemFunction(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+// Session notifications come from wtsapi32, whose service may not be up yet
+// at login: registration is tried again at later checks until it holds.
 class SessionNotifications {
  public:
-  explicit SessionNotifications(HWND window) : window_(window), module_(LoadLibraryA("wtsapi32.dll")) {
-    if (!module_) return;
-    using Register = BOOL(WINAPI*)(HWND, DWORD);
-    auto do_register = reinterpret_cast<Register>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "WTSRegisterSessionNotification")));
-    registered_ = do_register && do_register(window_, kNotifyForThisSession);
-  }
+  SessionNotifications() : module_(LoadLibraryA("wtsapi32.dll")) {}
   ~SessionNotifications() {
-    if (registered_) {
-      using Unregister = BOOL(WINAPI*)(HWND);
-      auto unregister = reinterpret_cast<Unregister>(
-          reinterpret_cast<void*>(GetProcAddress(module_, "WTSUnRegisterSessionNotification")));
-      if (unregister) unregister(window_);
-    }
+    Unregister();
     if (module_) FreeLibrary(module_);
   }
   SessionNotifications(const SessionNotifications&) = delete;
   SessionNotifications& operator=(const SessionNotifications&) = delete;
 
+  // True when registered now or before.
+  bool Register(HWND window) {
+    if (window_) return true;
+    auto do_register = SystemFunction<BOOL(WINAPI*)(HWND, DWORD)>(module_, "WTSRegisterSessionNotification");
+    if (!do_register || !do_register(window, kNotifyForThisSession)) return false;
+    window_ = window;
+    return true;
+  }
+  void Unregister() {
+    if (!window_) return;
+    auto unregister = SystemFunction<BOOL(WINAPI*)(HWND)>(module_, "WTSUnRegisterSessionNotification");
+    if (unregister) unregister(window_);
+    window_ = nullptr;
+  }
+  bool Available() const { return module_ != nullptr; }
+
  private:
-  HWND window_;
   HMODULE module_;
-  bool registered_ = false;
+  HWND window_ = nullptr;
+};
+
+// The screen's on and off, from RegisterPowerSettingNotification (looked up:
+// older systems lack it).
+class DisplayPowerNotifications {
+ public:
+  void Register(HWND window) {
+    auto do_register = SystemFunction<HANDLE(WINAPI*)(HANDLE, const GUID*, DWORD)>(
+        GetModuleHandleA("user32.dll"), "RegisterPowerSettingNotification");
+    if (do_register) handle_ = do_register(window, &kConsoleDisplayState, DEVICE_NOTIFY_WINDOW_HANDLE);
+  }
+  void Unregister() {
+    if (!handle_) return;
+    auto unregister =
+        SystemFunction<BOOL(WINAPI*)(HANDLE)>(GetModuleHandleA("user32.dll"), "UnregisterPowerSettingNotification");
+    if (unregister) unregister(handle_);
+    handle_ = nullptr;
+  }
+  ~DisplayPowerNotifications() { Unregister(); }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+// A timer the system may coalesce with others where it can.
+void StartCheckTimer(HWND window) {
+  using Coalescable = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC, ULONG);
+  auto coalescable = SystemFunction<Coalescable>(GetModuleHandleA("user32.dll"), "SetCoalescableTimer");
+  if (!coalescable || !coalescable(window, kCheckTimer, kCheckInterval, nullptr, kCheckTolerance))
+    SetTimer(window, kCheckTimer, kCheckInterval, nullptr);
+}
+
+// The machine as the policy asks it; every line it reports goes to the
+// watcher's output, its log, and the reply to a request being answered.
+class WindowsWatchEnvironment final : public WatchEnvironment {
+ public:
+  explicit WindowsWatchEnvironment(ReportOutput& report) : report_(report) {}
+
+  uint64_t NowMs() override { return GetTickCount64(); }
+  std::string LocalTime(int64_t offset_ms) override { return LocalDateTime(offset_ms); }
+  bool StoredPauseList(std::vector<std::string>* names, bool* wrong_type) override {
+    StoredList stored = ReadPauseWhileRunning(names);
+    *wrong_type = stored == StoredList::kWrongType;
+    return stored == StoredList::kPresent;
+  }
+  Status RunningPrograms(std::vector<std::string>* names) override { return ListRunningPrograms(names); }
+  void Report(const std::string& line) override {
+    report_.Line(line);
+    log_.Append(line);
+    if (captured_) captured_->push_back(line);
+  }
+
+  void Capture(std::vector<std::string>* lines) { captured_ = lines; }
+
+ private:
+  ReportOutput& report_;
+  LoaderLog log_;
+  std::vector<std::string>* captured_ = nullptr;
 };
 
 class Watcher {
  public:
-  Watcher(const LoaderOptions& options, ReportOutput& report) : options_(options), report_(report) {}
+  Watcher(const LoaderOptions& options, ReportOutput& report)
+      : environment_(report), policy_(system_, environment_, options.display) {}
 
-  // Loads every display (or the one asked for) and remembers what each got.
-  void LoadAll() {
-    std::vector<DisplayResult> results;
-    Status status = RunOnDisplays(RampAction::kLoad, options_.display, system_, &results);
-    if (status != kOk) {
-      report_.Line("the displays cannot be listed: status " + std::to_string(status));
-      return;
-    }
-    if (results.empty()) report_.Line("no display is attached to the desktop");
-    for (const DisplayResult& result : results) report_.Line(ReportLine(result));
-    displays_.swap(results);
-  }
-
-  // A read-back of every loaded ramp; a display whose card no longer holds
-  // its ramp gets it again. Displays whose load failed wait for an event.
-  void CheckLoaded() {
-    for (DisplayResult& display : displays_) {
-      if (!display.loaded || CardHolds(display.device_name, display.wanted)) continue;
-      display = RunOnDisplay(RampAction::kLoad, display.device_name, system_);
-      report_.Line(ReportLine(display) + " (its ramp had been changed)");
-    }
-  }
-
-  int ExitCode() const { return ExitCodeOf(displays_); }
+  void Start() { policy_.LoadAll(std::string()); }
+  int ExitCode() const { return policy_.ExitCode(); }
+  void Say(const std::string& line) { environment_.Report(line); }
 
   LRESULT Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
+      case WM_CREATE:
+        OnCreate(window);
+        return 0;
       case WM_TIMER:
-        OnTimer(window, wparam);
+        Guarded([&] { OnTimer(window, wparam); });
         return 0;
       case WM_DISPLAYCHANGE:
-        ScheduleLoad(window);
+        ScheduleLoad(window, "a display change");
         return 0;
       case WM_POWERBROADCAST:
-        if (wparam == kResumeAutomatic || wparam == kResumeSuspend) ScheduleLoad(window);
+        OnPower(window, wparam, lparam);
         return TRUE;
       case kSessionChangeMessage:
-        if (wparam == kSessionUnlock || wparam == kConsoleConnect || wparam == kRemoteConnect ||
-            wparam == kSessionLogon) {
-          ScheduleLoad(window);
-        }
+        OnSessionChange(window, wparam);
+        return 0;
+      case WM_COPYDATA:
+        return OnRequest(window, reinterpret_cast<HWND>(wparam), reinterpret_cast<const COPYDATASTRUCT*>(lparam));
+      case WM_CLOSE:
+        // Notifications go before the window does.
+        sessions_.Unregister();
+        display_power_.Unregister();
+        DestroyWindow(window);
         return 0;
       case WM_DESTROY:
+        sessions_.Unregister();
+        display_power_.Unregister();
         PostQuitMessage(0);
         return 0;
       default:
@@ -112,25 +185,119 @@ class Watcher {
   }
 
  private:
-  void ScheduleLoad(HWND window) { SetTimer(window, kReloadTimer, kReloadDelay, nullptr); }
-
-  void OnTimer(HWND window, WPARAM timer) {
+  // Short of memory now: the next tick or event tries again.
+  template <typename Work>
+  void Guarded(Work work) {
     try {
-      if (timer == kReloadTimer) {
-        KillTimer(window, kReloadTimer);
-        LoadAll();
-      } else if (timer == kCheckTimer) {
-        CheckLoaded();
-      }
+      work();
     } catch (const std::bad_alloc&) {
-      // Short of memory now; the next tick tries again.
     }
   }
 
-  LoaderOptions options_;
-  ReportOutput& report_;
+  void OnCreate(HWND window) {
+    sessions_.Register(window);
+    display_power_.Register(window);
+    StartCheckTimer(window);
+  }
+
+  // Several events may come before the load: the report names the first.
+  void ScheduleLoad(HWND window, const char* why) {
+    if (pending_why_.empty()) pending_why_ = why;
+    idle_ = false;
+    SetTimer(window, kReloadTimer, kReloadDelay, nullptr);
+  }
+
+  // No checks while nobody can see the screen; the event that ends this loads.
+  void GoIdle(const char* why) {
+    if (!idle_) Say(std::string("checks stop: ") + why);
+    idle_ = true;
+  }
+
+  void OnTimer(HWND window, WPARAM timer) {
+    if (timer == kReloadTimer) {
+      KillTimer(window, kReloadTimer);
+      std::string why;
+      why.swap(pending_why_);
+      policy_.LoadAll(why.empty() ? std::string("an event") : why);
+    } else if (timer == kCheckTimer) {
+      if (!sessions_.Register(window) && sessions_.Available() && !session_retry_said_) {
+        session_retry_said_ = true;
+        Say("session notifications are not available yet: trying again at every check");
+      }
+      if (!idle_) policy_.Check();
+    }
+  }
+
+  void OnPower(HWND window, WPARAM event, LPARAM data) {
+    if (event == kSuspend) {
+      GoIdle("the system suspends");
+    } else if (event == kResumeAutomatic || event == kResumeSuspend) {
+      ScheduleLoad(window, "a resume");
+    } else if (event == kPowerSettingChange && data) {
+      const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(data);
+      if (!IsEqualGUID(setting->PowerSetting, kConsoleDisplayState) || setting->DataLength < sizeof(DWORD)) return;
+      DWORD state = 0;
+      std::memcpy(&state, setting->Data, sizeof(state));
+      if (state == 0) GoIdle("the display is off");
+      if (state == 1 && idle_) ScheduleLoad(window, "the display is on");
+    }
+  }
+
+  void OnSessionChange(HWND window, WPARAM event) {
+    switch (event) {
+      case kSessionLock: GoIdle("the session is locked"); break;
+      case kConsoleDisconnect:
+      case kRemoteDisconnect: GoIdle("the session is disconnected"); break;
+      case kSessionUnlock: ScheduleLoad(window, "an unlock"); break;
+      case kConsoleConnect:
+      case kRemoteConnect: ScheduleLoad(window, "a reconnect"); break;
+      case kSessionLogon: ScheduleLoad(window, "a logon"); break;
+      default: break;
+    }
+  }
+
+  // A request from the command line, another process: its text is checked
+  // before anything is done, and unknown ones are ignored. The lines it made
+  // go back to the window that asked.
+  LRESULT OnRequest(HWND watcher, HWND asker, const COPYDATASTRUCT* data) {
+    WatcherRequest request;
+    if (!data || data->dwData != kRequestTag ||
+        !ParseWatcherRequest(static_cast<const char*>(data->lpData), data->cbData, &request)) {
+      return FALSE;
+    }
+    std::vector<std::string> lines;
+    Guarded([&] {
+      environment_.Capture(&lines);
+      switch (request.kind) {
+        case WatcherRequest::Kind::kPause: policy_.PauseFor(request.number); break;
+        case WatcherRequest::Kind::kResume: policy_.Resume(); break;
+        case WatcherRequest::Kind::kResetPause: policy_.PauseForReset(static_cast<int32_t>(request.number)); break;
+        case WatcherRequest::Kind::kStatus: lines = policy_.StatusLines(); break;
+      }
+      environment_.Capture(nullptr);
+      std::string reply;
+      for (const std::string& line : lines) {
+        if (reply.size() + line.size() + 1 > kLongestReply) break;
+        reply += line + "\n";
+      }
+      if (!asker || !IsWindow(asker)) return;
+      COPYDATASTRUCT answer{kReplyTag, static_cast<DWORD>(reply.size()), const_cast<char*>(reply.data())};
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutA(asker, WM_COPYDATA, reinterpret_cast<WPARAM>(watcher), reinterpret_cast<LPARAM>(&answer),
+                          SMTO_ABORTIFHUNG, kRequestWait, &ignored);
+    });
+    environment_.Capture(nullptr);
+    return TRUE;
+  }
+
   WindowsDisplaySystem system_;
-  std::vector<DisplayResult> displays_;
+  WindowsWatchEnvironment environment_;
+  WatchPolicy policy_;
+  SessionNotifications sessions_;
+  DisplayPowerNotifications display_power_;
+  std::string pending_why_;
+  bool idle_ = false;
+  bool session_retry_said_ = false;
 };
 
 // The window procedure: the watcher rides in the creation parameter.
@@ -158,6 +325,21 @@ class ScopedHandle {
   HANDLE handle_;
 };
 
+// The reply window of a request: it collects the text the watcher sends back.
+LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message != WM_COPYDATA) return DefWindowProcA(window, message, wparam, lparam);
+  auto* reply = reinterpret_cast<std::string*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+  if (!reply || !data || data->dwData != kReplyTag || data->cbData > kLongestReply || (data->cbData && !data->lpData))
+    return FALSE;
+  try {
+    reply->assign(static_cast<const char*>(data->lpData), data->cbData);
+  } catch (const std::bad_alloc&) {
+    return FALSE;
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 int RunWatcher(const LoaderOptions& options, ReportOutput& report) {
@@ -168,7 +350,7 @@ int RunWatcher(const LoaderOptions& options, ReportOutput& report) {
   }
 
   Watcher watcher(options, report);
-  watcher.LoadAll();
+  watcher.Start();
 
   HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSA window_class{};
@@ -179,19 +361,50 @@ int RunWatcher(const LoaderOptions& options, ReportOutput& report) {
   HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kWatcherWindowClass, "Lumetra Loader", WS_POPUP, 0, 0, 0, 0,
                                 nullptr, nullptr, instance, &watcher);
   if (!window) {
-    report.Line("the watcher cannot start: status " + std::to_string(StatusFromSystem(false)));
+    watcher.Say("the watcher cannot start: status " + std::to_string(StatusFromSystem(false)));
     return kExitFailure;
   }
-  SessionNotifications sessions(window);
-  SetTimer(window, kCheckTimer, kCheckInterval, nullptr);
 
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  report.Line("watcher stopped");
+  watcher.Say("watcher stopped");
   return watcher.ExitCode();
+}
+
+Status AskWatcher(const WatcherRequest& request, std::vector<std::string>* reply_lines) {
+  HWND watcher = FindWindowA(kWatcherWindowClass, nullptr);
+  if (!watcher) return kNotAvailable;
+
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSA window_class{};
+  window_class.lpfnWndProc = ReplyProc;
+  window_class.hInstance = instance;
+  window_class.lpszClassName = kReplyWindowClass;
+  RegisterClassA(&window_class);
+  HWND asker = CreateWindowExA(0, kReplyWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+  if (!asker) return StatusFromSystem(false);
+  std::string reply;
+  SetWindowLongPtrA(asker, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&reply));
+
+  const std::string text = WatcherRequestText(request);
+  COPYDATASTRUCT data{kRequestTag, static_cast<DWORD>(text.size()), const_cast<char*>(text.data())};
+  DWORD_PTR handled = 0;
+  // Not SMTO_BLOCK: the reply arrives as a message sent to `asker` while this waits.
+  const bool answered = SendMessageTimeoutA(watcher, WM_COPYDATA, reinterpret_cast<WPARAM>(asker),
+                                            reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, kRequestWait,
+                                            &handled) != 0;
+  DestroyWindow(asker);
+  if (!answered || !handled) return kNotAvailable;
+  if (reply_lines) {
+    reply_lines->clear();
+    size_t start = 0;
+    for (size_t end; (end = reply.find('\n', start)) != std::string::npos; start = end + 1)
+      reply_lines->push_back(reply.substr(start, end - start));
+  }
+  return kOk;
 }
 
 int StopWatchers(ReportOutput& report) {

@@ -33,6 +33,11 @@ using testing::SetCardRamp;
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kRunValue[] = "Lumetra Loader";
 constexpr char kWatcherClass[] = "LumetraLoaderWatcher";
+constexpr char kLoaderKey[] = "Software\\Pelo\\Lumetra\\Loader";
+constexpr char kPauseValue[] = "PauseWhileRunning";
+// The name a copy of this test program runs under as a stand-in for a
+// measuring program.
+constexpr char kMeasuringProgram[] = "lumetra-measure.exe";
 constexpr DWORD kWaitMs = 20000;
 
 const char* const kCalibration = "lumetra-loader-a.icm";  // colord Gamma5000K, 16-bit vcgt
@@ -86,6 +91,29 @@ std::vector<std::string> LinesOf(const std::string& text) {
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+int CountLines(const std::string& text, const std::string& start, const std::string& part) {
+  int count = 0;
+  for (const std::string& line : LinesOf(text)) count += line.rfind(start, 0) == 0 && Contains(line, part);
+  return count;
+}
+
+// The pause list as a REG_MULTI_SZ of these names.
+void StorePauseList(const std::vector<std::string>& names) {
+  std::string value;
+  for (const std::string& name : names) value += name + '\0';
+  value += '\0';
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kLoaderKey, kPauseValue, REG_MULTI_SZ, value.data(),
+                            static_cast<DWORD>(value.size())),
+            ERROR_SUCCESS);
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 // One run of the loader, its standard output going to a file.
 class Loader {
@@ -194,9 +222,18 @@ class LoaderProgram : public ::testing::Test {
     install(kPlain, {});
     saved_ramp_ = CardRamp();
     saved_run_value_ = RunValue();
+    // The watchers started here log into a folder of their own.
+    char saved[MAX_PATH] = {};
+    DWORD length = GetEnvironmentVariableA("LOCALAPPDATA", saved, MAX_PATH);
+    saved_local_app_data_ = length > 0 && length < MAX_PATH ? saved : "";
+    log_home_ = testing::SystemPath(testing::ScratchDir("loader-home"));
+    SetEnvironmentVariableA("LOCALAPPDATA", log_home_.c_str());
+    StorePauseList({kMeasuringProgram});
   }
 
   static void TearDownTestSuite() {
+    SetEnvironmentVariableA("LOCALAPPDATA", saved_local_app_data_.empty() ? nullptr : saved_local_app_data_.c_str());
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kLoaderKey, kPauseValue);
     ClearAssociations();
     for (const char* name : {kCalibration, kRaisedBlack, kPlain, kBluish}) DeleteFileA((directory_ + name).c_str());
     if (saved_ramp_.size() == 768) SetCardRamp(saved_ramp_);
@@ -218,6 +255,45 @@ class LoaderProgram : public ::testing::Test {
   static inline std::string directory_;
   static inline Words saved_ramp_;
   static inline std::string saved_run_value_;
+  static inline std::string log_home_;
+  static inline std::string saved_local_app_data_;
+};
+
+// Started by name as a measuring program would be: a copy of this test
+// program that does nothing for a minute.
+TEST(DISABLED_StandIn, IdlesForAMinute) { Sleep(60000); }
+
+class MeasuringProgram {
+ public:
+  MeasuringProgram() {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    copy_ = testing::SystemPath(testing::ScratchDir("loader-measure")) + "\\" + kMeasuringProgram;
+    if (!CopyFileA(self, copy_.c_str(), FALSE)) return;
+    std::string command = "\"" + copy_ + "\" --gtest_also_run_disabled_tests --gtest_filter=DISABLED_StandIn.*";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    started_ = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
+                              &startup, &process_) != FALSE;
+  }
+  ~MeasuringProgram() { End(); }
+  MeasuringProgram(const MeasuringProgram&) = delete;
+  MeasuringProgram& operator=(const MeasuringProgram&) = delete;
+
+  bool Started() const { return started_; }
+  void End() {
+    if (!started_) return;
+    TerminateProcess(process_.hProcess, 0);
+    WaitForSingleObject(process_.hProcess, kWaitMs);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    started_ = false;
+  }
+
+ private:
+  std::string copy_;
+  PROCESS_INFORMATION process_{};
+  bool started_ = false;
 };
 
 TEST_F(LoaderProgram, LoadsAndVerifiesTheSystemsCalibrationOnEveryDisplay) {
@@ -366,6 +442,141 @@ TEST_F(LoaderProgram, TheWatcherLoadsAgainAfterADisplayChangeAResumeAndAnUnlock)
   PostMessageA(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);  // not an event to load after
   EXPECT_EQ(RunToEnd("/stop").code, 0);
   EXPECT_EQ(watcher.Wait(5000), 0) << watcher.Output();
+}
+
+// Another program that keeps setting its own ramp wins after three restores;
+// the watcher neither flickers nor spins against it.
+TEST_F(LoaderProgram, TheWatcherYieldsToAProgramThatKeepsSettingItsRamp) {
+  Associate(kCalibration);
+  const Words calibrated = AtServerPrecision(CalibrationRamp());
+  Loader watcher("/watch");
+  ASSERT_TRUE(WaitForWatcherWindow()) << watcher.Output();
+  ASSERT_TRUE(WaitForCard(calibrated, 5000));
+
+  const Words foreign = Foreign();
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(500)) ASSERT_TRUE(SetCardRamp(foreign));
+  Sleep(4500);  // two more checks with the foreign ramp left alone
+  const std::string output = watcher.Output();
+  for (const char* display : {"\\\\.\\DISPLAY1", "\\\\.\\DISPLAY2"}) {
+    EXPECT_LE(CountLines(output, display, "(its ramp had been changed)"), 3) << output;
+  }
+  EXPECT_TRUE(Contains(output, "yielded: its ramp was changed again after 3 restores within 2 minutes")) << output;
+  EXPECT_EQ(CardRamp(), AtServerPrecision(foreign)) << "the foreign ramp was not kept; " << output;
+
+  Finished status = RunToEnd("/status");
+  EXPECT_EQ(status.code, 0) << status.output;
+  EXPECT_TRUE(Contains(status.output, "yielded (since ")) << status.output;
+
+  // The calibration loaded from the command line: watched again.
+  ASSERT_EQ(RunToEnd("").code, 0);
+  Sleep(2500);
+  status = RunToEnd("/status");
+  EXPECT_TRUE(Contains(status.output, std::string(kCalibration) + "  watched (")) << status.output;
+  EXPECT_FALSE(Contains(status.output, "yielded")) << status.output;
+
+  EXPECT_EQ(RunToEnd("/stop").code, 0);
+  EXPECT_EQ(watcher.Wait(5000), 0) << watcher.Output();
+}
+
+TEST_F(LoaderProgram, AForeignRampOnADisplayWithoutATableStays) {
+  Associate(kPlain);
+  Loader watcher("/watch");
+  ASSERT_TRUE(WaitForWatcherWindow()) << watcher.Output();
+  ASSERT_TRUE(WaitForCard(AtServerPrecision(testing::IdentityRamp()), 5000));
+  ASSERT_TRUE(SetCardRamp(Foreign()));
+  Sleep(4500);
+  EXPECT_EQ(CardRamp(), AtServerPrecision(Foreign())) << watcher.Output();
+  Finished status = RunToEnd("/status");
+  EXPECT_TRUE(Contains(status.output, std::string(kPlain) + "  not watched (no vcgt: linear)")) << status.output;
+  EXPECT_EQ(RunToEnd("/stop").code, 0);
+  EXPECT_EQ(watcher.Wait(5000), 0);
+}
+
+TEST_F(LoaderProgram, AListedProgramPausesTheWatcherAndItsEndLoadsAgain) {
+  Associate(kCalibration);
+  const Words calibrated = AtServerPrecision(CalibrationRamp());
+  Loader watcher("/watch");
+  ASSERT_TRUE(WaitForWatcherWindow()) << watcher.Output();
+  MeasuringProgram measuring;
+  ASSERT_TRUE(measuring.Started());
+  Sleep(2500);  // a check sees it
+  ASSERT_TRUE(SetCardRamp(testing::IdentityRamp()));  // the measurement's linear ramp
+  Sleep(4500);
+  EXPECT_EQ(CardRamp(), AtServerPrecision(testing::IdentityRamp())) << "restored under a measurement";
+  Finished status = RunToEnd("/status");
+  EXPECT_TRUE(Contains(status.output, std::string("paused (while ") + kMeasuringProgram + " runs)")) << status.output;
+
+  measuring.End();
+  EXPECT_TRUE(WaitForCard(calibrated, 5000)) << "the program's end did not load; " << watcher.Output();
+  EXPECT_TRUE(Contains(watcher.Output(), std::string(kMeasuringProgram) + " has ended: loading every display"))
+      << watcher.Output();
+  EXPECT_EQ(RunToEnd("/stop").code, 0);
+  EXPECT_EQ(watcher.Wait(5000), 0);
+}
+
+TEST_F(LoaderProgram, PauseResumeResetAndStatusReachTheRunningWatcher) {
+  for (const char* command : {"/status", "/pause", "/resume", "/pause 10"}) {
+    Finished run = RunToEnd(command);
+    EXPECT_EQ(run.code, 1) << command << ": no watcher runs";
+    EXPECT_TRUE(Contains(run.output, "no watcher runs in this session")) << command << ": " << run.output;
+  }
+  for (const char* command : {"/pause 0", "/pause 1441", "/pause x"}) {
+    Finished run = RunToEnd(command);
+    EXPECT_EQ(run.code, 2) << command;
+    EXPECT_TRUE(Contains(run.output, "not understood: ")) << command << ": " << run.output;
+    EXPECT_TRUE(Contains(run.output, "/pause [minutes]")) << command << ": " << run.output;
+  }
+
+  Associate(kCalibration);
+  const Words calibrated = AtServerPrecision(CalibrationRamp());
+  Loader watcher("/watch");
+  ASSERT_TRUE(WaitForWatcherWindow()) << watcher.Output();
+  ASSERT_TRUE(WaitForCard(calibrated, 5000));
+
+  Finished status = RunToEnd("/status");
+  EXPECT_EQ(status.code, 0) << status.output;
+  std::vector<std::string> lines = LinesOf(status.output);
+  ASSERT_EQ(lines.size(), 2u) << status.output;
+  EXPECT_EQ(lines[0], "\\\\.\\DISPLAY1  Display1  " + std::string(kCalibration) + "  watched (no restores)");
+
+  Finished pause = RunToEnd("/pause 5");
+  EXPECT_EQ(pause.code, 0) << pause.output;
+  EXPECT_TRUE(Contains(pause.output, "paused until ")) << pause.output;
+  ASSERT_TRUE(SetCardRamp(Foreign()));
+  Sleep(4500);
+  EXPECT_EQ(CardRamp(), AtServerPrecision(Foreign())) << "restored during a pause";
+  EXPECT_TRUE(Contains(RunToEnd("/status").output, "paused (until "));
+  Finished resume = RunToEnd("/resume");
+  EXPECT_EQ(resume.code, 0) << resume.output;
+  EXPECT_TRUE(Contains(resume.output, "calibration loaded, verified")) << resume.output;
+  EXPECT_EQ(CardRamp(), calibrated);
+
+  // A reset is kept until the calibration is loaded again.
+  Finished reset = RunToEnd("/reset");
+  EXPECT_EQ(reset.code, 0) << reset.output;
+  EXPECT_TRUE(Contains(reset.output, "the running watcher leaves the reset displays alone")) << reset.output;
+  Sleep(4500);
+  EXPECT_EQ(CardRamp(), AtServerPrecision(testing::IdentityRamp())) << "the reset was undone";
+  EXPECT_TRUE(Contains(RunToEnd("/status").output, "paused (after a reset)"));
+  ASSERT_EQ(RunToEnd("").code, 0);
+  Sleep(2500);
+  EXPECT_FALSE(Contains(RunToEnd("/status").output, "paused")) << "a load did not end the reset's pause";
+  ASSERT_TRUE(SetCardRamp(Foreign()));
+  EXPECT_TRUE(WaitForCard(calibrated, 5000)) << "not watched again after the reset";
+
+  EXPECT_EQ(RunToEnd("/stop").code, 0);
+  EXPECT_EQ(watcher.Wait(5000), 0);
+
+  // Everything the watcher said went to its log, each line dated.
+  const std::string log = ReadText(testing::SystemPath(testing::ScratchDir("loader-home") + "/Lumetra/loader.log"));
+  for (const char* said : {"calibration loaded, verified", "paused until ", "resumed: loading every display",
+                           "paused after a reset", "(its ramp had been changed)", "watcher stopped"}) {
+    EXPECT_TRUE(Contains(log, said)) << said << " is not in the log:\n" << log;
+  }
+  for (const std::string& line : LinesOf(log)) {
+    ASSERT_GE(line.size(), 21u) << line;
+    EXPECT_EQ(line.substr(4, 1) + line.substr(7, 1) + line.substr(13, 1) + line.substr(19, 2), "--:  ") << line;
+  }
 }
 
 TEST_F(LoaderProgram, InstallRegistersTheWatcherAtLoginAndUninstallRemovesIt) {

@@ -34,6 +34,7 @@ class FakeEnvironment final : public WatchEnvironment {
     return true;
   }
   Status RunningPrograms(std::vector<std::string>* names) override {
+    ++listings;
     *names = running;
     return running_status;
   }
@@ -52,6 +53,7 @@ class FakeEnvironment final : public WatchEnvironment {
   std::vector<std::string> stored_list;
   std::vector<std::string> running = {"explorer.exe"};
   Status running_status = kOk;
+  int listings = 0;  // of the running programs
   std::vector<std::string> lines;
 };
 
@@ -102,7 +104,7 @@ class Watching : public ::testing::Test {
     environment_.now += after_ms;
     policy.Check();
   }
-  std::string Status0(const WatchPolicy& policy) const { return policy.StatusLines().at(0); }
+  std::string Status0(WatchPolicy& policy) const { return policy.StatusLines().at(0); }
 
   std::string dir_;
   Words calibration_, other_calibration_;
@@ -212,6 +214,11 @@ TEST_F(Watching, AListedProgramPausesTheWatcherAndItsEndLoadsEveryDisplay) {
   WatchPolicy policy(displays_, environment_, 0);
   policy.LoadAll("");
   environment_.running = {"explorer.exe", "DispCal.EXE"};  // names compare ignoring case
+  // While every card holds its calibration the processes are not listed:
+  // a pause changes nothing then, and listing them is a check's dearest part.
+  const int listings = environment_.listings;
+  for (int check = 0; check < 10; ++check, environment_.now += 2000) policy.Check();
+  EXPECT_EQ(environment_.listings, listings);
   ForeignRampThenCheck(policy);
   EXPECT_EQ(Card(), Curves(-0.9)) << "restored under a measurement";
   EXPECT_EQ(policy.StateOf(0), WatchState::kPaused);
