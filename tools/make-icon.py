@@ -2,8 +2,10 @@
 """Writes the programs' icons: a monitor showing three gamma curves, red,
 green and blue, at 32x32 and 16x16 pixels, 32 bits each (app/lumetra.ico);
 with --loader, the same monitor with a round badge holding a check mark, for
-the calibration loader (loader/lumetra-loader.ico).
-usage: make-icon.py [--loader] <output.ico>"""
+the calibration loader (loader/lumetra-loader.ico); with --loader-warning, an
+amber badge holding an exclamation mark instead, the loader's notification
+icon when some display is not as intended (loader/lumetra-loader-warning.ico).
+usage: make-icon.py [--loader | --loader-warning] <output.ico>"""
 import struct
 import sys
 
@@ -27,10 +29,26 @@ def badge(size, x, y):
     return (30, 150, 70, 255)
 
 
+def warning_badge(size, x, y):
+    """The same disc in amber with a white exclamation mark, or None outside it."""
+    s = size / 32.0
+    cx, cy, r = 24.5 * s, 23.5 * s, 7.5 * s
+    dx, dy = x + 0.5 - cx, y + 0.5 - cy
+    if dx * dx + dy * dy > r * r:
+        return None
+    if dx * dx + dy * dy > (r - 1.2 * s) ** 2:
+        return (255, 255, 255, 255)
+    u, v = dx / s, dy / s
+    if abs(u) < 1.3 and (-4.5 <= v <= 1.2 or 2.6 <= v <= 4.6):
+        return (255, 255, 255, 255)
+    return (230, 150, 20, 255)
+
+
 def pixel(size, x, y, loader=False):
-    """The colour (r, g, b, a) of pixel (x, y), y counted from the top."""
+    """The colour (r, g, b, a) of pixel (x, y), y counted from the top;
+    `loader` is False, 'check' or 'warning'."""
     if loader:
-        b = badge(size, x, y)
+        b = (warning_badge if loader == 'warning' else badge)(size, x, y)
         if b:
             return b
     s = size / 32.0
@@ -66,8 +84,8 @@ def image(size, loader):
 
 def main():
     args = sys.argv[1:]
-    loader = '--loader' in args
-    args = [a for a in args if a != '--loader']
+    loader = 'warning' if '--loader-warning' in args else 'check' if '--loader' in args else False
+    args = [a for a in args if a not in ('--loader', '--loader-warning')]
     sizes = (32, 16)
     images = [image(n, loader) for n in sizes]
     out = struct.pack('<HHH', 0, 1, len(images))
