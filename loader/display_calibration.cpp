@@ -62,15 +62,8 @@ struct ProfileCloser {
 // The ramp the profile asks for: its vcgt table, or the identity for a profile
 // without one. Fills the result's profile name, and its failure when there is
 // nothing to load.
-bool WantedRamp(const std::string& device_name, DisplaySystem& system, DisplayResult& result) {
-  std::string path = system.ProfilePath(device_name);
+bool WantedRampOf(const std::string& path, DisplayResult& result) {
   result.profile_path = path;
-  if (path.empty()) {
-    result.profile_name = "-";
-    result.status = kNotAvailable;
-    result.outcome = "no profile: the system names none for this display, " + StatusWords(result.status);
-    return false;
-  }
   result.profile_name = FileNameOf(path);
 
   char reference[kFileReferenceSize] = {};
@@ -105,6 +98,17 @@ bool WantedRamp(const std::string& device_name, DisplaySystem& system, DisplayRe
   }
   std::memcpy(result.wanted, ramp->table, sizeof(result.wanted));  // the identity when linear
   return true;
+}
+
+bool WantedRamp(const std::string& device_name, DisplaySystem& system, DisplayResult& result) {
+  std::string path = system.ProfilePath(device_name);
+  if (path.empty()) {
+    result.profile_name = "-";
+    result.status = kNotAvailable;
+    result.outcome = "no profile: the system names none for this display, " + StatusWords(result.status);
+    return false;
+  }
+  return WantedRampOf(path, result);
 }
 
 void LoadAndVerify(const std::string& device_name, const char* what, DisplaySystem& system,
@@ -246,6 +250,40 @@ Status RunOnDisplays(RampAction action, int32_t only, DisplaySystem& system,
     results->clear();
     return kOutOfMemory;
   }
+}
+
+DisplayResult ChooseProfile(const std::string& device_name, const std::string& path, DisplaySystem& system) {
+  DisplayResult result;
+  try {
+    result.device_name = device_name;
+    result.profile_name = FileNameOf(path);
+    if (system.AdvancedColorActive(device_name)) {
+      result.status = kNotAvailable;
+      result.outcome = "not loaded: advanced colour (HDR) is on for this display";
+      return result;
+    }
+    if (!WantedRampOf(path, result)) return result;
+    GammaDevice& device = CurrentGammaDevice();
+    RampTable before;
+    const bool saved = device.GetDisplayRamp(device_name.c_str(), &before[0][0]) == kOk;
+    LoadAndVerify(device_name, result.calibrated ? "calibration" : "no vcgt tag: linear ramp", system, result);
+    if (result.as_intended && system.AssociateProfile(device_name, path)) {
+      result.outcome = "chosen: " + result.outcome;
+      return result;
+    }
+    if (result.as_intended) {
+      result.as_intended = result.loaded = false;
+      result.status = kSystemCallFailed;
+      result.outcome = "not chosen: the profile cannot be associated with this display's monitor, " +
+                       StatusWords(result.status);
+    }
+    // Whatever reached the card goes back.
+    if (saved) device.SetDisplayRamp(device_name.c_str(), &before[0][0]);
+  } catch (const std::bad_alloc&) {
+    result.status = kOutOfMemory;
+    result.outcome = "not loaded: " + StatusWords(kOutOfMemory);
+  }
+  return result;
 }
 
 bool CardHolds(const std::string& device_name, const uint16_t (&wanted)[3][kGammaRampEntries]) {

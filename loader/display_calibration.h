@@ -33,6 +33,9 @@ class DisplaySystem {
   // Some drivers refuse the first ramp after a mode change: the pause before
   // the one more try.
   virtual void WaitBeforeRetry() {}
+  // Makes the profile (a full path) the one the system uses for the
+  // display's monitor; false when that fails.
+  virtual bool AssociateProfile(const std::string& /*device_name*/, const std::string& /*path*/) { return false; }
 };
 
 enum class RampAction { kLoad, kReset, kVerify };
@@ -68,6 +71,12 @@ DisplayResult RunOnDisplay(RampAction action, const std::string& device_name, Di
 // when there is nothing to load (no profile, unreadable, a table not
 // understood).
 bool ReadWantedRamp(const std::string& device_name, DisplaySystem& system, DisplayResult* result);
+
+// A profile chosen for a display: its table (or the identity) is loaded and
+// verified first, and only then is the profile associated with the display's
+// monitor. A profile that cannot be read, a refused ramp or a failed
+// association leave the association and the card as they were.
+DisplayResult ChooseProfile(const std::string& device_name, const std::string& path, DisplaySystem& system);
 
 // Whether the display's card still holds `wanted` at the precision cards keep
 // (every entry within 256). False when the card cannot be read.

@@ -293,16 +293,63 @@ std::string WatchPolicy::StateWords(const Display& display) const {
   return "not loaded (" + why + ")";
 }
 
+std::vector<DisplayView> WatchPolicy::Views() const {
+  std::vector<DisplayView> views;
+  for (size_t i = 0; i < displays_.size(); ++i) {
+    const Display& display = displays_[i];
+    DisplayView view;
+    view.device_name = display.load.device_name;
+    view.friendly_name = display.friendly_name;
+    view.profile_name = display.load.profile_name;
+    view.profile_path = display.load.profile_path;
+    view.state = StateOf(i);
+    view.state_words = StateWords(display);
+    if (view.state == WatchState::kPaused && !display.reset_paused) view.pausing_program = pausing_program_;
+    views.push_back(std::move(view));
+  }
+  return views;
+}
+
 std::vector<std::string> WatchPolicy::StatusLines() {
   UpdateProgramPause();
   std::vector<std::string> lines;
-  for (const Display& display : displays_) {
-    std::string line = display.load.device_name + "  ";
-    if (!display.friendly_name.empty()) line += display.friendly_name + "  ";
-    lines.push_back(line + display.load.profile_name + "  " + StateWords(display));
+  for (const DisplayView& view : Views()) {
+    std::string line = view.device_name + "  ";
+    if (!view.friendly_name.empty()) line += view.friendly_name + "  ";
+    lines.push_back(line + view.profile_name + "  " + view.state_words);
   }
   if (lines.empty()) lines.push_back("no display is watched");
   return lines;
+}
+
+bool WatchPolicy::PausedOnRequest() const {
+  if (pause_requested_) return true;
+  for (const Display& display : displays_) {
+    if (display.reset_paused) return true;
+  }
+  return false;
+}
+
+bool WatchPolicy::DisplaysChanged() {
+  std::vector<std::string> names;
+  if (system_.AttachedDisplays(&names) != kOk) return false;
+  if (only_ != 0) return false;  // one display, found again at the next event
+  if (names.size() != displays_.size()) return true;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i] != displays_[i].load.device_name) return true;
+  }
+  return false;
+}
+
+DisplayResult WatchPolicy::Choose(const std::string& device_name, const std::string& path) {
+  DisplayResult result = ChooseProfile(device_name, path, system_);
+  environment_.Report(ReportLine(result));
+  Display* display = Find(device_name);
+  if (display && result.as_intended) {
+    display->load = result;
+    display->yielded = display->reset_paused = false;
+  }
+  return result;
 }
 
 int WatchPolicy::ExitCode() const {

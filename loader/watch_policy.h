@@ -48,6 +48,17 @@ enum class WatchState {
   kNotLoaded,   // its load failed; waits for the next event
 };
 
+// One display as the watcher sees it now, for its status, icon and menu.
+struct DisplayView {
+  std::string device_name;
+  std::string friendly_name;   // empty when the system gives none
+  std::string profile_name;    // "-" when no profile is involved
+  std::string profile_path;    // empty when the system names none
+  WatchState state = WatchState::kNotLoaded;
+  std::string state_words;     // "watched (no restores)", "paused (while dispcal.exe runs)", ...
+  std::string pausing_program; // the listed program that pauses it, if that is why
+};
+
 class WatchPolicy {
  public:
   // A display is restored at most this often in kRestoreWindowMs; the next
@@ -77,9 +88,18 @@ class WatchPolicy {
   // restored until their card holds their calibration again or Resume.
   void PauseForReset(int32_t only);
 
+  // A profile chosen for a display from the menu: loaded, verified and
+  // associated (or nothing changes), then watched.
+  DisplayResult Choose(const std::string& device_name, const std::string& path);
+
   // One line per display, "\\.\DISPLAY1  Display1  Gamma5000K.icm  watched (...)",
   // with the running programs asked afresh.
   std::vector<std::string> StatusLines();
+  std::vector<DisplayView> Views() const;
+  // Whether a pause was asked for (for a time or by a reset) and runs now.
+  bool PausedOnRequest() const;
+  // Whether the attached displays are others than the watched ones.
+  bool DisplaysChanged();
 
   size_t DisplayCount() const { return displays_.size(); }
   WatchState StateOf(size_t display) const;

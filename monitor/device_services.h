@@ -17,6 +17,8 @@ namespace lumetra {
 // with the monitor of a screen. False on every failure, a screen without a
 // monitor device id among them.
 bool AssociateProfileWithScreen(const char* path, int32_t screen);
+// The same for the monitor of a display device ("\\.\DISPLAY2").
+bool AssociateProfileWithDisplay(const char* path, const char* device_name);
 
 // The device id of the first monitor of a display device ("\\.\DISPLAY1");
 // empty when it cannot be found or no name is given.

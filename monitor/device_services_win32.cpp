@@ -200,8 +200,12 @@ TString ProfilePathOfContext(HDC dc) {
 }  // namespace
 
 bool AssociateProfileWithScreen(const char* path, int32_t screen) {
-  if (!path) return false;
-  TString device_id = GetMonitorDeviceId(Tu4MultiScreenHandler().DeviceNameOfScreen(screen));
+  return AssociateProfileWithDisplay(path, Tu4MultiScreenHandler().DeviceNameOfScreen(screen).CStr());
+}
+
+bool AssociateProfileWithDisplay(const char* path, const char* device_name) {
+  if (!path || !device_name) return false;
+  TString device_id = GetMonitorDeviceId(TString(device_name));
   // Without a device id the system would be asked to associate with nothing.
   if (device_id.IsEmpty()) return false;
   TString full_path(path);

@@ -191,6 +191,46 @@ TEST_F(CalibrationRun, ADisplayInAdvancedColourIsNotLoaded) {
   EXPECT_EQ(Card(card_, 1), Identity()) << "the HDR display's card was touched";
 }
 
+TEST_F(CalibrationRun, AChosenProfileIsLoadedFirstAndAssociatedOnlyWhenTheCardTookIt) {
+  Use(kDisplay2, "eight.icm");
+  DisplayResult result = ChooseProfile(kDisplay2, Path("sixteen.icm"), displays_);
+  EXPECT_TRUE(result.as_intended) << ReportLine(result);
+  EXPECT_EQ(ReportLine(result), kDisplay2 + "  sixteen.icm  chosen: calibration loaded, verified");
+  EXPECT_EQ(Card(card_, 1), table16_);
+  EXPECT_EQ(displays_.profiles[kDisplay2], Path("sixteen.icm"));
+  EXPECT_EQ(Card(card_, 0), Identity()) << "display 1 was touched";
+
+  // Nothing changes for a profile that cannot be read, a refused ramp or a
+  // refused association.
+  const struct {
+    const char* what;
+    const char* profile;
+    bool refuse_sets, refuse_association;
+    const char* said;
+  } cases[] = {
+      {"unreadable", "declares-more.icm", false, false, "not loaded: the profile cannot be read"},
+      {"missing", "gone.icm", false, false, "not loaded: the profile cannot be read"},
+      {"refused ramp", "eight.icm", true, false, "not loaded: the system refused the ramp"},
+      {"refused association", "eight.icm", false, true, "not chosen: the profile cannot be associated"},
+  };
+  for (const auto& c : cases) {
+    card_.refuse_sets = c.refuse_sets;
+    displays_.refuse_associations = c.refuse_association;
+    result = ChooseProfile(kDisplay2, Path(c.profile), displays_);
+    EXPECT_FALSE(result.as_intended) << c.what;
+    EXPECT_NE(ReportLine(result).find(c.said), std::string::npos) << c.what << ": " << ReportLine(result);
+    EXPECT_EQ(Card(card_, 1), table16_) << c.what << " changed the card";
+    EXPECT_EQ(displays_.profiles[kDisplay2], Path("sixteen.icm")) << c.what << " changed the association";
+  }
+
+  card_.refuse_sets = false;
+  displays_.refuse_associations = false;
+  displays_.advanced_color.insert(kDisplay2);
+  result = ChooseProfile(kDisplay2, Path("eight.icm"), displays_);
+  EXPECT_EQ(ReportLine(result), kDisplay2 + "  eight.icm  not loaded: advanced colour (HDR) is on for this display");
+  EXPECT_EQ(displays_.profiles[kDisplay2], Path("sixteen.icm"));
+}
+
 TEST_F(CalibrationRun, TheReadBackIsComparedAtTheCardsPrecision) {
   Use(kDisplay1, "sixteen.icm");
   Use(kDisplay2, "sixteen.icm");

@@ -33,6 +33,11 @@ class FakeDisplaySystem final : public DisplaySystem {
   }
   bool AdvancedColorActive(const std::string& device_name) override { return advanced_color.count(device_name) > 0; }
   void WaitBeforeRetry() override { ++retry_waits; }
+  bool AssociateProfile(const std::string& device_name, const std::string& path) override {
+    if (refuse_associations) return false;
+    profiles[device_name] = path;
+    return true;
+  }
 
   std::vector<std::string> attached = {kDisplay1, kDisplay2};
   std::map<std::string, std::string> profiles;        // full paths
@@ -41,6 +46,7 @@ class FakeDisplaySystem final : public DisplaySystem {
   Status list_status = kOk;
   int profile_questions = 0;
   int retry_waits = 0;
+  bool refuse_associations = false;
 };
 
 }  // namespace lumetra::testing
