@@ -1,7 +1,7 @@
-// lumetra-loader.exe on Windows: the report on standard output (or the
-// parent's console), the watcher that stays resident, the registration that
-// starts it at login, and the dispatch of the command line over them and the
-// portable display work. Windows only.
+// lumetra-loader.exe and its console twin lumetra-loader.com on Windows: the
+// report on standard output (or the parent's console), the watcher that stays
+// resident, the registration that starts it at login, and the dispatch of the
+// command line over them and the portable display work. Windows only.
 #pragma once
 
 #include <string>
@@ -12,13 +12,21 @@
 
 namespace lumetra {
 
+// Which program runs the command line: lumetra-loader.exe, a GUI program that
+// is also the resident watcher, or its console twin lumetra-loader.com, which
+// cmd and PowerShell wait for and which hands /watch to the GUI program.
+enum class LoaderShell { kGui, kConsole };
+
 // Runs the command line (the words after the program's name); the process
 // exit code.
-int RunLoader(const std::vector<std::string>& arguments);
+int RunLoader(const std::vector<std::string>& arguments, LoaderShell shell = LoaderShell::kGui);
 
 // Where the report goes: standard output when it is a file, a pipe or a
 // console, else the console of the process that started this one, else
-// nowhere. Quiet output writes nothing.
+// nowhere. Quiet output writes nothing. The text is UTF-8 (a line that is not,
+// such as a profile name from the ANSI device services, is taken in the ANSI
+// code page): a console gets it as wide characters, a file or pipe byte for
+// byte.
 class ReportOutput {
  public:
   explicit ReportOutput(bool quiet);
@@ -32,6 +40,7 @@ class ReportOutput {
  private:
   void* handle_ = nullptr;      // a HANDLE, null for nowhere
   bool owns_handle_ = false;    // opened on the parent's console by us
+  bool console_ = false;        // a console screen buffer, not a file or pipe
 };
 
 // The displays and their profiles as the system reports them now.
@@ -66,7 +75,20 @@ int StopWatchers(ReportOutput& report);
 // under HKCU\Software\Microsoft\Windows\CurrentVersion\Run, "Lumetra Loader".
 extern const char kRunKey[];
 extern const char kRunValueName[];
+// The value always names the GUI program (this program's path with ".exe"),
+// also when the console twin registers; `command` is UTF-8.
 Status RegisterAtLogin(std::string* command);
 Status UnregisterAtLogin();  // 0 when the value is gone, also when there was none
+// Whether that HKCU value names this program's .exe (paths compared ignoring
+// case); false when it is missing, of another type or names another program.
+bool StartAtLoginRegistered();
+
+// Starts the GUI program (lumetra-loader.exe of this program's folder: this
+// program's path with ".exe") with `/watch /quiet` (and `/display N` for a
+// display other than 0) as a process of its own: no console,
+// no inherited handles, outside this process's job where the job allows it;
+// its report goes to its log only. 0, or the status of the failed start;
+// `process_id` (when given) receives the new process's id.
+Status StartWatcherProcess(int32_t display = 0, unsigned long* process_id = nullptr);
 
 }  // namespace lumetra

@@ -1,8 +1,10 @@
 #include <windows.h>
 
+#include <climits>
 #include <new>
 
 #include "loader/loader_program.h"
+#include "loader/loader_system.h"
 #include "monitor/device_services.h"
 
 namespace lumetra {
@@ -12,24 +14,99 @@ const char kRunValueName[] = "Lumetra Loader";
 
 namespace {
 
-// This program's full path; empty when it does not fit MAX_PATH.
-std::string ProgramPath() {
-  char path[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::string();
-  return std::string(path, length);
+constexpr wchar_t kRunKeyWide[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kRunValueNameWide[] = L"Lumetra Loader";
+// How long the console twin waits for the watcher it started to show its
+// window (a load of every display comes first), so that its line is true and a
+// script's next command finds the watcher.
+constexpr DWORD kWatcherStartWait = 5000;
+
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
+  ~ScopedHandle() {
+    if (handle_ && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  HANDLE Get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// The length of the folder part of a path, its last backslash included; 0
+// when there is none.
+size_t FolderLength(const std::wstring& path) {
+  size_t cut = path.find_last_of(L'\\');
+  return cut == std::wstring::npos ? 0 : cut + 1;
+}
+
+// The GUI program: this program's path with the extension ".exe", so that the
+// console twin names lumetra-loader.exe beside it and the GUI program names
+// itself, whatever the pair was renamed to. Empty when the path is unknown.
+std::wstring GuiProgramPath() {
+  std::wstring path = ProgramPathWide();
+  if (path.empty()) return path;
+  try {
+    size_t dot = path.find_last_of(L'.');
+    if (dot == std::wstring::npos || dot < FolderLength(path)) dot = path.size();
+    return path.substr(0, dot) + L".exe";
+  } catch (const std::bad_alloc&) {
+    return std::wstring();
+  }
 }
 
 // A resident program keeps its working folder in use; and the language file
 // that gives status codes their words lies beside the program.
 void WorkInProgramFolder() {
-  std::string path = ProgramPath();
-  size_t cut = path.find_last_of('\\');
-  if (cut != std::string::npos) SetCurrentDirectoryA(path.substr(0, cut + 1).c_str());
+  try {
+    std::wstring path = ProgramPathWide();
+    size_t folder = FolderLength(path);
+    if (folder > 0) SetCurrentDirectoryW(path.substr(0, folder).c_str());
+  } catch (const std::bad_alloc&) {
+    // The folder stays as it was: only status texts could be missing.
+  }
+}
+
+// The program a Run value starts: the quoted path, or the text up to the
+// first space when it is not quoted.
+std::wstring RunValueProgram(const std::wstring& command) {
+  if (!command.empty() && command[0] == L'"') {
+    size_t end = command.find(L'"', 1);
+    return end == std::wstring::npos ? std::wstring() : command.substr(1, end - 1);
+  }
+  return command.substr(0, command.find(L' '));
+}
+
+// The Run value as text; empty when it is missing, not a string or too long.
+std::wstring StoredRunValue() {
+  wchar_t value[2 * MAX_PATH + 64] = {};  // a quoted long path and its arguments
+  DWORD size = sizeof(value) - sizeof(wchar_t);
+  // A REG_EXPAND_SZ value comes expanded, as REG_SZ, as the shell runs it.
+  if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyWide, kRunValueNameWide, RRF_RT_REG_SZ,
+                   nullptr, value, &size) != ERROR_SUCCESS)
+    return std::wstring();
+  return value;
 }
 
 bool UsableHandle(HANDLE handle) {
   return handle && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+// The report's text as UTF-16: UTF-8 when it is valid UTF-8, else the ANSI
+// code page (the device services' profile names). Empty on failure.
+std::wstring WideText(const std::string& text) {
+  if (text.empty() || text.size() > INT_MAX / 2) return std::wstring();
+  for (UINT code_page : {static_cast<UINT>(CP_UTF8), static_cast<UINT>(CP_ACP)}) {
+    DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+    int size = static_cast<int>(text.size());
+    int length = MultiByteToWideChar(code_page, flags, text.data(), size, nullptr, 0);
+    if (length <= 0) continue;
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    if (MultiByteToWideChar(code_page, flags, text.data(), size, &wide[0], length) == length) return wide;
+  }
+  return std::wstring();
 }
 
 RampAction ActionOf(LoaderCommand command) {
@@ -82,6 +159,44 @@ int AskRunningWatcher(const LoaderOptions& options, ReportOutput& report) {
   return kExitSuccess;
 }
 
+// The console twin's /watch: the GUI program watches, in a process of its
+// own that outlives the console; this one says whether it started.
+int StartWatcher(const LoaderOptions& options, ReportOutput& report) {
+  if (FindWindowA(kWatcherWindowClass, nullptr)) {
+    report.Line("a watcher already runs in this session");
+    return kExitSuccess;
+  }
+  DWORD process_id = 0;
+  Status status = StartWatcherProcess(options.display, &process_id);
+  if (status != kOk) {
+    report.Line("the watcher cannot be started: status " + std::to_string(status));
+    return kExitFailure;
+  }
+  ScopedHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+  for (DWORD waited = 0; waited < kWatcherStartWait; waited += 50) {
+    HWND window = FindWindowA(kWatcherWindowClass, nullptr);
+    DWORD owner = 0;
+    if (window) GetWindowThreadProcessId(window, &owner);
+    if (window && owner == process_id) break;
+    if (process.Get() && WaitForSingleObject(process.Get(), 50) == WAIT_OBJECT_0) {
+      DWORD code = kExitFailure;
+      GetExitCodeProcess(process.Get(), &code);
+      // Ending at once with 0 means another watcher won the race.
+      if (code == kExitSuccess && window) {
+        report.Line("a watcher already runs in this session");
+        return kExitSuccess;
+      }
+      report.Line("the watcher ended at once, exit code " + std::to_string(code) + "; its log tells why: " +
+                  Utf8FromWide(LoaderLog().Path()));
+      return kExitFailure;
+    }
+    if (!process.Get()) Sleep(50);
+  }
+  report.Line("watcher started in the background (lumetra-loader.exe, process " + std::to_string(process_id) +
+              "); its log: " + Utf8FromWide(LoaderLog().Path()));
+  return kExitSuccess;
+}
+
 int Install(ReportOutput& report) {
   std::string command;
   Status status = RegisterAtLogin(&command);
@@ -108,9 +223,11 @@ int Uninstall(ReportOutput& report) {
 
 ReportOutput::ReportOutput(bool quiet) {
   if (quiet) return;
+  DWORD mode = 0;
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   if (UsableHandle(out)) {
     handle_ = out;
+    console_ = GetConsoleMode(out, &mode) != FALSE;
     return;
   }
   // Started from a console without redirection: a GUI program has no
@@ -121,6 +238,7 @@ ReportOutput::ReportOutput(bool quiet) {
   if (console == INVALID_HANDLE_VALUE) return;
   handle_ = console;
   owns_handle_ = true;
+  console_ = GetConsoleMode(console, &mode) != FALSE;
 }
 
 ReportOutput::~ReportOutput() {
@@ -136,6 +254,14 @@ void ReportOutput::Text(const char* text) {
     converted += *p;
   }
   DWORD written = 0;
+  if (console_) {
+    // A console shows wide characters whatever its code page; bytes written
+    // to it would be read in its OEM code page.
+    std::wstring wide = WideText(converted);
+    if (!wide.empty() &&
+        WriteConsoleW(static_cast<HANDLE>(handle_), wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr))
+      return;
+  }
   WriteFile(static_cast<HANDLE>(handle_), converted.data(), static_cast<DWORD>(converted.size()), &written,
             nullptr);
 }
@@ -176,33 +302,85 @@ void WindowsDisplaySystem::WaitBeforeRetry() {
 }
 
 Status RegisterAtLogin(std::string* command) {
-  std::string path = ProgramPath();
-  if (path.empty()) return kNoFileName;
-  *command = "\"" + path + "\" /watch";
+  if (!command) return kMissingObject;
+  std::wstring value;
+  try {
+    std::wstring path = GuiProgramPath();
+    if (path.empty()) return kNoFileName;
+    value = L"\"" + path + L"\" /watch";
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  }
   HKEY key = nullptr;
-  LONG error = RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+  LONG error = RegCreateKeyExW(HKEY_CURRENT_USER, kRunKeyWide, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
   if (error == ERROR_SUCCESS) {
-    error = RegSetValueExA(key, kRunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(command->c_str()),
-                           static_cast<DWORD>(command->size() + 1));
+    error = RegSetValueExW(key, kRunValueNameWide, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
   }
-  if (error == ERROR_SUCCESS) return kOk;
-  return StatusFromSystemError(static_cast<uint32_t>(error));
+  if (error != ERROR_SUCCESS) return StatusFromSystemError(static_cast<uint32_t>(error));
+  *command = Utf8FromWide(value);
+  return kOk;
+}
+
+bool StartAtLoginRegistered() {
+  try {
+    std::wstring program = RunValueProgram(StoredRunValue());
+    std::wstring own = GuiProgramPath();
+    if (program.empty() || own.empty() || program.size() > INT_MAX || own.size() > INT_MAX) return false;
+    // Paths are compared as the file system names them: ordinal, ignoring case.
+    return CompareStringOrdinal(program.c_str(), static_cast<int>(program.size()), own.c_str(),
+                                static_cast<int>(own.size()), TRUE) == CSTR_EQUAL;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+Status StartWatcherProcess(int32_t display, unsigned long* process_id) {
+  std::wstring program, folder, command;
+  try {
+    program = GuiProgramPath();
+    if (program.empty()) return kNoFileName;
+    folder = program.substr(0, FolderLength(program));
+    // Quiet: a GUI program without standard output would attach to the
+    // console of the process that started it, while it lasts, and end with it.
+    command = L"\"" + program + L"\" /watch /quiet";
+    if (display > 0) command += L" /display " + std::to_wstring(display);
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  const DWORD own_flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT;
+  // A console that closes its job (a terminal may run its shells in one that
+  // ends them all) would end the watcher too; a job that allows no breakaway
+  // refuses the flag, and the watcher then stays in it.
+  BOOL ok = CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, own_flags | CREATE_BREAKAWAY_FROM_JOB,
+                           nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &started);
+  if (!ok && GetLastError() == ERROR_ACCESS_DENIED)
+    ok = CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, FALSE, own_flags, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &started);
+  if (!ok) return StatusFromSystem(false);
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  if (process_id) *process_id = started.dwProcessId;
+  return kOk;
 }
 
 Status UnregisterAtLogin() {
   HKEY key = nullptr;
-  LONG error = RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key);
+  LONG error = RegOpenKeyExW(HKEY_CURRENT_USER, kRunKeyWide, 0, KEY_SET_VALUE, &key);
   if (error == ERROR_FILE_NOT_FOUND) return kOk;
   if (error == ERROR_SUCCESS) {
-    error = RegDeleteValueA(key, kRunValueName);
+    error = RegDeleteValueW(key, kRunValueNameWide);
     RegCloseKey(key);
   }
   if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) return kOk;
   return StatusFromSystemError(static_cast<uint32_t>(error));
 }
 
-int RunLoader(const std::vector<std::string>& arguments) {
+int RunLoader(const std::vector<std::string>& arguments, LoaderShell shell) {
   LoaderOptions options;
   std::string refused;
   if (ParseLoaderArguments(arguments, &options, &refused) != kOk) {
@@ -218,7 +396,8 @@ int RunLoader(const std::vector<std::string>& arguments) {
       report.Text(LoaderUsage());
       return kExitSuccess;
     case LoaderCommand::kWatch:
-      return RunWatcher(options, report);
+      // The console twin would tie the watcher to its console.
+      return shell == LoaderShell::kConsole ? StartWatcher(options, report) : RunWatcher(options, report);
     case LoaderCommand::kStop:
       return StopWatchers(report);
     case LoaderCommand::kPause:
