@@ -15,7 +15,7 @@ while IFS= read -r exe; do
       bad=1
     fi
   done < <(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
-done < <(find "$1" \( -name prefix -o -name CMakeFiles \) -prune -o -name '*.exe' -print)
+done < <(find "$1" \( -name prefix -o -name CMakeFiles \) -prune -o \( -name '*.exe' -o -name '*.com' \) -print)
 [ "$count" -gt 0 ] || { echo "no executables found in $1"; exit 1; }
 echo "$count executables import only Windows system DLLs"
 exit $bad

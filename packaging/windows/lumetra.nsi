@@ -1,8 +1,8 @@
-; The Windows installer: the program, the calibration loader, the language
-; file and the two texts in one folder (by default $PROGRAMFILES\Lumetra),
-; Start menu shortcuts for all users, the loader at the installing user's
-; login, and the uninstall information. Silent with /S (/D=<folder> last);
-; /NOLOGIN leaves the login component out.
+; The Windows installer: the program, the calibration loader and its console
+; twin, the language file and the two texts in one folder (by default
+; $PROGRAMFILES\Lumetra), Start menu shortcuts for all users, the loader's
+; watcher at every user's login, and the uninstall information. Silent with /S
+; (/D=<folder> last); /NOLOGIN leaves the login component out.
 ;
 ; The build passes, as -D definitions:
 ;   GENERATED  the folder of the generated lumetra_version.nsh
@@ -21,10 +21,16 @@ RequestExecutionLevel admin
 !include Sections.nsh
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Lumetra"
-; Where and under which name `lumetra-loader /install` registers the watcher.
+; Where and under which name the watcher is registered to start at login: by
+; the installer under HKLM for every user, by `lumetra-loader /install` under
+; the HKCU of the user who runs it. One watcher runs per session whichever
+; starts it, so both at once do no harm.
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "Lumetra Loader"
 !define MENU_FOLDER "$SMPROGRAMS\Lumetra"
+; Starts the watcher; the installer opens it to start the watcher as the
+; desktop's user.
+!define WATCHER_SHORTCUT "${MENU_FOLDER}\Lumetra Loader.lnk"
 
 Name "Lumetra"
 OutFile "${OUTFILE}"
@@ -57,12 +63,13 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (c) 2026 Pelo"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "Lumetra"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${LUMETRA_VERSION_DOTTED}"
 
-; Removes the login entry only when it starts this installation's loader:
-; one that another copy of the loader registered is not ours to take.
-!macro DeleteOwnRunValue
-  ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
+; Removes a login entry only when it starts this installation's loader: one
+; that another copy of the loader registered is not ours to take. The
+; comparison ignores case, as paths do.
+!macro DeleteOwnRunValue ROOT
+  ReadRegStr $0 ${ROOT} "${RUN_KEY}" "${RUN_VALUE}"
   ${If} $0 == '"$INSTDIR\lumetra-loader.exe" /watch'
-    DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
+    DeleteRegValue ${ROOT} "${RUN_KEY}" "${RUN_VALUE}"
   ${EndIf}
 !macroend
 
@@ -82,6 +89,7 @@ Section "Lumetra" SecProgram
   SetOutPath "$INSTDIR"
   File "${STAGE}\lumetra.exe"
   File "${STAGE}\lumetra-loader.exe"
+  File "${STAGE}\lumetra-loader.com"
   File "${STAGE}\EnglishLanguage"
   File "${STAGE}\ReadMe.txt"
   File "${STAGE}\License.txt"
@@ -91,6 +99,8 @@ Section "Lumetra" SecProgram
   CreateShortCut "${MENU_FOLDER}\Lumetra.lnk" "$INSTDIR\lumetra.exe"
   CreateShortCut "${MENU_FOLDER}\Load calibration now.lnk" "$INSTDIR\lumetra-loader.exe"
   CreateShortCut "${MENU_FOLDER}\Reset to linear.lnk" "$INSTDIR\lumetra-loader.exe" "/reset"
+  ; Starts the watcher again after Exit, without a terminal.
+  CreateShortCut "${WATCHER_SHORTCUT}" "$INSTDIR\lumetra-loader.exe" "/watch"
   CreateShortCut "${MENU_FOLDER}\Uninstall Lumetra.lnk" "$INSTDIR\uninstall.exe"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Lumetra"
@@ -107,23 +117,31 @@ Section "Lumetra" SecProgram
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+; For every user: the installer runs elevated, maybe with an administrator's
+; credentials typed in for a standard user, whose own key is not the one this
+; process would see as HKCU.
 Section "Load the calibration at login" SecLogin
-  ExecWait '"$INSTDIR\lumetra-loader.exe" /install /quiet'
-  ; Not waited for: the watcher stays running.
-  Exec '"$INSTDIR\lumetra-loader.exe" /watch /quiet'
+  WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\lumetra-loader.exe" /watch'
+  ; Started as the desktop's user, not with this process's rights and
+  ; account, so that its icon, commands and settings are that user's: the
+  ; running shell is asked to open the shortcut, and explorer.exe started with
+  ; a path hands it to the shell that owns the desktop. Not waited for.
+  Exec '"$WINDIR\explorer.exe" "${WATCHER_SHORTCUT}"'
 SectionEnd
 
-; Installing again without the login component takes the login entry of the
-; earlier installation away (its watcher was stopped above).
+; Installing again without the login component takes the login entries of
+; the earlier installation away (its watcher was stopped above); earlier
+; versions wrote the installing user's.
 Section "-"
   ${IfNot} ${SectionIsSelected} ${SecLogin}
-    !insertmacro DeleteOwnRunValue
+    !insertmacro DeleteOwnRunValue HKLM
+    !insertmacro DeleteOwnRunValue HKCU
   ${EndIf}
 SectionEnd
 
 !insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "The program, the calibration loader, the language file and the Start menu shortcuts."
-  !insertmacro MUI_DESCRIPTION_TEXT ${SecLogin} "Loads every display's calibration at each login of this user, and again whenever it is lost."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} "The program, the calibration loader and its console twin, the language file and the Start menu shortcuts."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecLogin} "Loads every display's calibration at each login of every user, and again whenever it is lost."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function .onInit
@@ -142,20 +160,23 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
-  ; Ends a running watcher and removes the login entry.
+  ; Ends a running watcher and removes the current user's login entry.
   ExecWait '"$INSTDIR\lumetra-loader.exe" /uninstall /quiet'
-  ; Without a loader that could run, the entry goes here.
-  !insertmacro DeleteOwnRunValue
+  ; Every user's, and the current user's when no loader could run.
+  !insertmacro DeleteOwnRunValue HKLM
+  !insertmacro DeleteOwnRunValue HKCU
 
   Delete "${MENU_FOLDER}\Lumetra.lnk"
   Delete "${MENU_FOLDER}\Load calibration now.lnk"
   Delete "${MENU_FOLDER}\Reset to linear.lnk"
+  Delete "${WATCHER_SHORTCUT}"
   Delete "${MENU_FOLDER}\Uninstall Lumetra.lnk"
   RMDir "${MENU_FOLDER}"
 
   ; A file still in use goes at the next restart.
   Delete /REBOOTOK "$INSTDIR\lumetra.exe"
   Delete /REBOOTOK "$INSTDIR\lumetra-loader.exe"
+  Delete /REBOOTOK "$INSTDIR\lumetra-loader.com"
   Delete "$INSTDIR\EnglishLanguage"
   Delete "$INSTDIR\ReadMe.txt"
   Delete "$INSTDIR\License.txt"

@@ -7,7 +7,7 @@ set -uo pipefail
 archive=$1
 stage=$2
 release=$(basename "$stage")
-files=(EnglishLanguage License.txt ReadMe.txt lumetra-loader.exe lumetra.exe)
+files=(EnglishLanguage License.txt ReadMe.txt lumetra-loader.com lumetra-loader.exe lumetra.exe)
 status=0
 fail() { echo "FAILED: $*"; status=1; }
 

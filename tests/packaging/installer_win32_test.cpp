@@ -1,8 +1,9 @@
 // The installer from the outside, in a Wine prefix that never had the program:
 // run silently, its work read back from the file system, the Start menu's
-// shortcuts and the registry; the installed program started as its shortcut
-// starts it; an upgrade over the installation; the silent uninstall. The
-// suites follow one installation's life and run in the order written here.
+// shortcuts and the registry; the installed programs started as their
+// shortcuts and cmd start them; an upgrade over the installation; the silent
+// uninstall. The suites follow one installation's life and run in the order
+// written here.
 #include <windows.h>
 
 #include <objbase.h>
@@ -38,8 +39,8 @@ constexpr char kAssociations[] = "Software\\Microsoft\\Windows NT\\CurrentVersio
 constexpr DWORD kWaitMs = 30000;
 
 // What the release holds, sorted as FolderNames sorts.
-const std::vector<std::string> kReleaseFiles = {"EnglishLanguage", "License.txt", "ReadMe.txt",
-                                                "lumetra-loader.exe", "lumetra.exe"};
+const std::vector<std::string> kReleaseFiles = {"EnglishLanguage",    "License.txt",        "ReadMe.txt",
+                                                "lumetra-loader.com", "lumetra-loader.exe", "lumetra.exe"};
 // An installation's folder: the release and the uninstaller.
 std::vector<std::string> InstalledFiles() {
   std::vector<std::string> files = kReleaseFiles;
@@ -47,8 +48,8 @@ std::vector<std::string> InstalledFiles() {
   std::sort(files.begin(), files.end());
   return files;
 }
-const std::vector<std::string> kShortcuts = {"Load calibration now.lnk", "Lumetra.lnk", "Reset to linear.lnk",
-                                             "Uninstall Lumetra.lnk"};
+const std::vector<std::string> kShortcuts = {"Load calibration now.lnk", "Lumetra Loader.lnk", "Lumetra.lnk",
+                                             "Reset to linear.lnk", "Uninstall Lumetra.lnk"};
 
 // The user's monitor profiles, which no uninstall may touch.
 const char* const kCalibration = "lumetra-setup-a.icm";  // colord Gamma5000K: "D50", 16-bit vcgt
@@ -154,6 +155,9 @@ bool KeyExists(HKEY root, const char* key) {
   return true;
 }
 
+// The login entries: the installer's for every user, and the current user's
+// that `lumetra-loader /install` writes.
+std::optional<std::string> AllUsersRunEntry() { return RegText(HKEY_LOCAL_MACHINE, kRunKey, kRunValue); }
 std::optional<std::string> RunEntry() { return RegText(HKEY_CURRENT_USER, kRunKey, kRunValue); }
 
 // Runs a command line in a job of its own and waits for the process it
@@ -510,6 +514,7 @@ TEST_F(Installation, MakesStartMenuShortcutsThatStartInTheInstallFolder) {
   };
   for (const Expected& e : {Expected{"Lumetra.lnk", folder + "\\lumetra.exe", ""},
                             Expected{"Load calibration now.lnk", folder + "\\lumetra-loader.exe", ""},
+                            Expected{"Lumetra Loader.lnk", folder + "\\lumetra-loader.exe", "/watch"},
                             Expected{"Reset to linear.lnk", folder + "\\lumetra-loader.exe", "/reset"},
                             Expected{"Uninstall Lumetra.lnk", folder + "\\uninstall.exe", ""}}) {
     Shortcut shortcut = ReadShortcut(MenuFolder() + "\\" + e.link);
@@ -543,12 +548,42 @@ TEST_F(Installation, WritesTheUninstallInformation) {
   EXPECT_LE(*estimated, bytes / 1024 + names.size()) << bytes << " bytes installed";
 }
 
-TEST_F(Installation, TheLoginComponentRegistersTheWatcherAndStartsIt) {
+TEST_F(Installation, TheLoginComponentRegistersTheWatcherForEveryUserAndStartsIt) {
   std::string loader = DefaultInstallFolder() + "\\lumetra-loader.exe";
-  EXPECT_EQ(RunEntry(), "\"" + loader + "\" /watch");
+  EXPECT_EQ(AllUsersRunEntry(), "\"" + loader + "\" /watch");
+  // The installing account's own key is not the desktop user's.
+  EXPECT_EQ(RunEntry().value_or("(none)"), "(none)") << "the installer wrote the current user's login entry";
   std::vector<DWORD> watchers = WatchersOtherThan(0);
   ASSERT_EQ(watchers.size(), 1u) << "one watcher runs";
   EXPECT_EQ(Lower(ImageOf(watchers[0])), Lower(loader)) << "the watcher is the installed loader";
+}
+
+// Run by cmd as a script would: "lumetra-loader" in the install folder is the
+// console twin, which cmd waits for, and which reaches the installed watcher.
+TEST_F(Installation, TheConsoleTwinAnswersInCmdForTheRunningWatcher) {
+  std::string folder = DefaultInstallFolder();
+  std::string output = testing::SystemPath(testing::ScratchDir("installer") + "/status.txt");
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  ScopedHandle file(CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(file.get());
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = file.get();
+  std::string command = "cmd.exe /c lumetra-loader /status";
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup,
+                             &started));
+  ScopedHandle process(started.hProcess), thread(started.hThread);
+  ASSERT_EQ(WaitForSingleObject(process.get(), kWaitMs), WAIT_OBJECT_0);
+  DWORD code = 99;
+  GetExitCodeProcess(process.get(), &code);
+  EXPECT_EQ(code, 0u);
+  std::string text;
+  if (std::optional<std::vector<char>> bytes = FileBytes(output)) text.assign(bytes->begin(), bytes->end());
+  EXPECT_EQ(text.rfind("\\\\.\\DISPLAY1  Display1  ", 0), 0u) << text;
+  EXPECT_NE(text.find("\\\\.\\DISPLAY2  Display2  "), std::string::npos) << text;
 }
 
 TEST_F(Installation, TheProgramStartedByItsShortcutListsTheProfilesAndReportsWithTheCatalogueText) {
@@ -611,7 +646,31 @@ TEST_F(Installation, InstallingAgainUpgradesInPlaceAndRestartsTheOneWatcher) {
   EXPECT_EQ(FolderNames(folder), InstalledFiles()) << "the same folder";
   EXPECT_TRUE(FileBytes(folder + "\\EnglishLanguage") == FileBytes(StagedPath("EnglishLanguage")));
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), folder);
-  EXPECT_EQ(RunEntry(), "\"" + folder + "\\lumetra-loader.exe\" /watch");
+  EXPECT_EQ(AllUsersRunEntry(), "\"" + folder + "\\lumetra-loader.exe\" /watch");
+  EXPECT_EQ(RunEntry().value_or("(none)"), "(none)");
+}
+
+// A user who chose Exit starts the watcher again from the Start menu.
+TEST_F(Installation, TheLoaderShortcutStartsTheWatcherAgain) {
+  std::vector<DWORD> before = Watchers();
+  ASSERT_EQ(before.size(), 1u);
+  std::string loader = DefaultInstallFolder() + "\\lumetra-loader.exe";
+  ASSERT_EQ(RunInJob("\"" + loader + "\" /stop /quiet", false), 0);
+  ASSERT_TRUE(Watchers().empty());
+
+  Shortcut shortcut = ReadShortcut(MenuFolder() + "\\Lumetra Loader.lnk");
+  ASSERT_TRUE(shortcut.read);
+  std::string command = "\"" + shortcut.target + "\" " + shortcut.arguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, shortcut.directory.c_str(),
+                             &startup, &started));
+  ScopedHandle process(started.hProcess), thread(started.hThread);
+  std::vector<DWORD> after = WatchersOtherThan(0);
+  ASSERT_EQ(after.size(), 1u);
+  EXPECT_EQ(after[0], started.dwProcessId) << "the shortcut's program is the watcher";
+  EXPECT_EQ(WaitForSingleObject(process.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "it stays running";
 }
 
 // ---------------------------------------------------------------------------
@@ -621,12 +680,17 @@ TEST(Uninstallation, TheQuietUninstallStringRemovesAllOfLumetraButNotTheUsersPro
   std::optional<std::string> quiet = RegText(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString");
   ASSERT_TRUE(quiet) << "nothing installed";
   ASSERT_FALSE(Watchers().empty()) << "the uninstaller has a watcher to stop";
+  // The user also registered the watcher in their own key.
+  ASSERT_EQ(RunInJob("\"" + DefaultInstallFolder() + "\\lumetra-loader.com\" /install /quiet", false), 0);
+  ASSERT_EQ(RunEntry(), "\"" + DefaultInstallFolder() + "\\lumetra-loader.exe\" /watch") << "the twin names the .exe";
+  ASSERT_TRUE(AllUsersRunEntry());
 
   EXPECT_EQ(RunUninstaller(*quiet), 0);
 
   EXPECT_FALSE(Exists(DefaultInstallFolder())) << ::testing::PrintToString(FolderNames(DefaultInstallFolder()));
   EXPECT_FALSE(Exists(MenuFolder())) << ::testing::PrintToString(FolderNames(MenuFolder()));
   EXPECT_EQ(RunEntry().value_or("(none)"), "(none)");
+  EXPECT_EQ(AllUsersRunEntry().value_or("(none)"), "(none)");
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
   EXPECT_TRUE(Watchers().empty());
   EXPECT_EQ(Names(LumetraProcesses()), "");
@@ -650,13 +714,14 @@ TEST(SilentMode, InstallsIntoTheFolderGivenAndLeavesTheLoginComponentOutOnReques
   EXPECT_FALSE(Exists(DefaultInstallFolder()));
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation"), folder);
   EXPECT_EQ(Lower(ReadShortcut(MenuFolder() + "\\Lumetra.lnk").directory), Lower(folder));
-  EXPECT_EQ(RunEntry(), "\"" + folder + "\\lumetra-loader.exe\" /watch");
+  EXPECT_EQ(AllUsersRunEntry(), "\"" + folder + "\\lumetra-loader.exe\" /watch");
   ASSERT_EQ(WatchersOtherThan(0).size(), 1u);
 
   // Again, without the component: into the installation's folder, with no
   // login entry and no watcher left.
   ASSERT_EQ(RunSetup("/S /NOLOGIN"), 0);
   EXPECT_EQ(FolderNames(folder), InstalledFiles());
+  EXPECT_EQ(AllUsersRunEntry().value_or("(none)"), "(none)");
   EXPECT_EQ(RunEntry().value_or("(none)"), "(none)");
   EXPECT_TRUE(Watchers().empty());
 
