@@ -143,6 +143,7 @@ constexpr RequestWord kRequestWords[] = {
     {"resume", WatcherRequest::Kind::kResume, 0, 0},
     {"reset", WatcherRequest::Kind::kResetPause, 0, kMaxDisplayNumber},
     {"status", WatcherRequest::Kind::kStatus, 0, 0},
+    {"menu", WatcherRequest::Kind::kMenu, 0, 0},
 };
 
 }  // namespace

@@ -57,7 +57,7 @@ std::string DisplayDeviceName(int32_t display);
 // ("pause 60", "resume", "reset 2", "status") in a message from another
 // process: checked for size and content before anything is done.
 struct WatcherRequest {
-  enum class Kind { kPause, kResume, kResetPause, kStatus };
+  enum class Kind { kPause, kResume, kResetPause, kStatus, kMenu };  // kMenu: the icon's menu as text
   Kind kind = Kind::kStatus;
   uint32_t number = 0;  // minutes of a pause; the display of a reset, 0 for all
 };

@@ -29,6 +29,12 @@ StoredList ReadPauseWhileRunning(std::vector<std::string>* names);
 // UTF-8.
 Status WritePauseWhileRunning(const std::vector<std::string>& names);
 
+// The DWORD Notifications under HKCU\Software\Pelo\Lumetra\Loader: whether
+// the notification icon shows balloons. Absent, unreadable or of another type:
+// true.
+bool NotificationsWanted();
+Status SetNotificationsWanted(bool wanted);
+
 // "2026-12-08 17:05:03", local time, `offset_ms` from now (may be negative);
 // empty when the system cannot tell.
 std::string LocalDateTime(int64_t offset_ms = 0);

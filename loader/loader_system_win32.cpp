@@ -262,6 +262,23 @@ Status WritePauseWhileRunning(const std::vector<std::string>& names) {
   }
 }
 
+bool NotificationsWanted() {
+  DWORD value = 1;
+  DWORD size = sizeof(value);
+  if (RegGetValueW(HKEY_CURRENT_USER, kLoaderKey, L"Notifications", RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+      ERROR_SUCCESS) {
+    return true;
+  }
+  return value != 0;
+}
+
+Status SetNotificationsWanted(bool wanted) {
+  const DWORD value = wanted ? 1 : 0;
+  LONG error = RegSetKeyValueW(HKEY_CURRENT_USER, kLoaderKey, L"Notifications", REG_DWORD, &value, sizeof(value));
+  if (error == ERROR_SUCCESS) return kOk;
+  return StatusFromSystemError(static_cast<uint32_t>(error));
+}
+
 std::string LocalDateTime(int64_t offset_ms) {
   FILETIME now{};
   GetSystemTimeAsFileTime(&now);

@@ -3,13 +3,17 @@
 // timers, display, power and session messages and requests from the command
 // line into calls of the portable watch policy.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstring>
 #include <new>
 
+#include "icc/profile_line.h"
 #include "loader/loader_program.h"
 #include "loader/loader_system.h"
+#include "loader/tray.h"
 #include "loader/watch_policy.h"
+#include "monitor/installed_profiles.h"
 
 namespace lumetra {
 
@@ -32,6 +36,7 @@ constexpr DWORD kRequestWait = 10000;
 constexpr ULONG_PTR kRequestTag = 0x4C4D5251;  // "LMRQ"
 constexpr ULONG_PTR kReplyTag = 0x4C4D5250;    // "LMRP"
 constexpr size_t kLongestReply = 64 * 1024;
+constexpr UINT kIconMessage = WM_APP + 1;  // the notification icon's mouse messages
 
 // Session events, from wtsapi32.h.
 constexpr UINT kSessionChangeMessage = 0x02B1;  // WM_WTSSESSION_CHANGE
@@ -133,6 +138,7 @@ class WindowsWatchEnvironment final : public WatchEnvironment {
   }
 
   void Capture(std::vector<std::string>* lines) { captured_ = lines; }
+  const std::wstring& LogPath() const { return log_.Path(); }
 
  private:
   ReportOutput& report_;
@@ -143,19 +149,29 @@ class WindowsWatchEnvironment final : public WatchEnvironment {
 class Watcher {
  public:
   Watcher(const LoaderOptions& options, ReportOutput& report)
-      : environment_(report), policy_(system_, environment_, options.display) {}
+      : environment_(report),
+        policy_(system_, environment_, options.display),
+        taskbar_created_(RegisterWindowMessageA("TaskbarCreated")) {}
 
   void Start() { policy_.LoadAll(std::string()); }
   int ExitCode() const { return policy_.ExitCode(); }
   void Say(const std::string& line) { environment_.Report(line); }
 
   LRESULT Handle(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == taskbar_created_ && taskbar_created_ != 0) {
+      // The shell restarted: its notification area forgot the icon.
+      Guarded([&] { AddIcon(window, "icon added again: the taskbar was created anew"); });
+      return 0;
+    }
     switch (message) {
       case WM_CREATE:
         OnCreate(window);
         return 0;
       case WM_TIMER:
-        Guarded([&] { OnTimer(window, wparam); });
+        Guarded([&] {
+          OnTimer(window, wparam);
+          Refresh();
+        });
         return 0;
       case WM_DISPLAYCHANGE:
         ScheduleLoad(window, "a display change");
@@ -168,6 +184,12 @@ class Watcher {
         return 0;
       case WM_COPYDATA:
         return OnRequest(window, reinterpret_cast<HWND>(wparam), reinterpret_cast<const COPYDATASTRUCT*>(lparam));
+      case WM_COMMAND:
+        if (HIWORD(wparam) == 0) Guarded([&] { OnMenuCommand(window, LOWORD(wparam)); });
+        return 0;
+      case kIconMessage:
+        Guarded([&] { OnIcon(window, static_cast<UINT>(lparam)); });
+        return 0;
       case WM_CLOSE:
         // Notifications go before the window does.
         sessions_.Unregister();
@@ -177,6 +199,7 @@ class Watcher {
       case WM_DESTROY:
         sessions_.Unregister();
         display_power_.Unregister();
+        icon_.Remove();
         PostQuitMessage(0);
         return 0;
       default:
@@ -198,6 +221,165 @@ class Watcher {
     sessions_.Register(window);
     display_power_.Register(window);
     StartCheckTimer(window);
+    notifications_ = NotificationsWanted();
+    Guarded([&] { AddIcon(window, "icon added to the notification area"); });
+  }
+
+  void AddIcon(HWND window, const char* said) {
+    const std::vector<DisplayView> views = policy_.Views();
+    if (icon_.Add(window, kIconMessage, TrayNeedsWarning(views), TrayTip(views))) {
+      Say(said);
+    } else {
+      Say("the notification area did not take the icon: status " + std::to_string(StatusFromSystem(false)));
+    }
+    Refresh();
+  }
+
+  // The icon follows every change of the displays' states; a display that
+  // has just become yielded, paused by a program or not loaded is told once.
+  void Refresh() {
+    const std::vector<DisplayView> views = policy_.Views();
+    icon_.Show(TrayNeedsWarning(views), TrayTip(views));
+    for (const std::string& note : notes_.Update(views)) {
+      if (!notifications_) continue;
+      Say("notification: " + note + (icon_.Notify("Lumetra", note) ? "" : " (not shown)"));
+    }
+  }
+
+  // Right click: the menu; a left click loads every display now.
+  void OnIcon(HWND window, UINT mouse) {
+    if (mouse == WM_LBUTTONUP) {
+      OnMenuCommand(window, kTrayLoadNow);
+    } else if (mouse == WM_RBUTTONUP || mouse == WM_CONTEXTMENU) {
+      ShowMenu(window);
+    }
+  }
+
+  // The menu is made from the displays as they are when it opens.
+  std::vector<TrayMenuItem> MenuItems() {
+    if (policy_.DisplaysChanged()) policy_.LoadAll("a display change");
+    std::vector<std::string> paths;
+    menu_profiles_.clear();
+    if (ListInstalledMonitorProfiles(&paths) == kOk) {
+      for (const std::string& path : paths) menu_profiles_.push_back({path, ProfileListLine(path)});
+    }
+    TrayState state;
+    state.displays = policy_.Views();
+    state.profiles = menu_profiles_;
+    state.paused_on_request = policy_.PausedOnRequest();
+    state.start_at_login = StartAtLoginRegistered();
+    state.notifications = notifications_;
+    menu_displays_.clear();
+    for (const DisplayView& view : state.displays) menu_displays_.push_back(view.device_name);
+    Refresh();
+    return BuildTrayMenuItems(state);
+  }
+
+  void ShowMenu(HWND window) {
+    HMENU menu = static_cast<HMENU>(CreateTrayPopupMenu(MenuItems()));
+    if (!menu) return;
+    POINT at{};
+    GetCursorPos(&at);
+    // Without the foreground the menu would not close on a click elsewhere.
+    SetForegroundWindow(window);
+    const UINT command = static_cast<UINT>(TrackPopupMenuEx(
+        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, window, nullptr));
+    PostMessageA(window, WM_NULL, 0, 0);
+    DestroyMenu(menu);
+    if (command) OnMenuCommand(window, command);
+  }
+
+  void OnMenuCommand(HWND window, UINT command) {
+    size_t display = 0, profile = 0;
+    if (DecodeProfileCommand(command, &display, &profile)) {
+      ChooseFromMenu(display, profile);
+    } else {
+      switch (command) {
+        case kTrayLoadNow: policy_.Resume(); break;
+        case kTrayReset: ResetToLinear(); break;
+        case kTrayPause: policy_.PauseFor(60); break;
+        case kTrayResume: policy_.Resume(); break;
+        case kTrayOpenLumetra: OpenLumetra(); break;
+        case kTrayOpenLog: OpenLog(); break;
+        case kTrayStartAtLogin: ToggleStartAtLogin(); break;
+        case kTrayNotifications: ToggleNotifications(); break;
+        case kTrayExit: DestroyWindow(window); return;
+        default: return;
+      }
+    }
+    Refresh();
+  }
+
+  // The profile lists of the last menu, so that a choice means what was
+  // shown; listed afresh when no menu was made yet.
+  void ChooseFromMenu(size_t display, size_t profile) {
+    if (menu_profiles_.empty() || menu_displays_.empty()) MenuItems();
+    if (display >= menu_displays_.size() || profile >= menu_profiles_.size()) return;
+    const std::string& device = menu_displays_[display];
+    DisplayResult result = policy_.Choose(device, menu_profiles_[profile].path);
+    if (!result.as_intended && notifications_) {
+      const std::string note = "The profile for " + DisplayWords(device) + " was not changed: " + result.outcome;
+      Say("notification: " + note + (icon_.Notify("Lumetra", note) ? "" : " (not shown)"));
+    }
+  }
+
+  void ResetToLinear() {
+    policy_.PauseForReset(0);
+    std::vector<DisplayResult> results;
+    if (RunOnDisplays(RampAction::kReset, 0, system_, &results) != kOk) return;
+    for (const DisplayResult& result : results) Say(ReportLine(result));
+  }
+
+  void OpenLumetra() {
+    const std::wstring program = ProgramPathWide();
+    const size_t cut = program.find_last_of(L'\\');
+    if (cut == std::wstring::npos) return;
+    const std::wstring folder = program.substr(0, cut + 1);
+    std::wstring command = L"\"" + folder + L"lumetra.exe\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process)) {
+      Say("Lumetra cannot be started: status " + std::to_string(StatusFromSystem(false)));
+      return;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+
+  // With the user's program for text files; Notepad where no program is set.
+  void OpenLog() {
+    const std::wstring& path = environment_.LogPath();
+    if (path.empty()) return;
+    if (reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) >
+        32) {
+      return;
+    }
+    if (reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, nullptr, L"notepad.exe", (L"\"" + path + L"\"").c_str(),
+                                                nullptr, SW_SHOWNORMAL)) <= 32) {
+      Say("the log cannot be opened: status " + std::to_string(StatusFromSystem(false)));
+    }
+  }
+
+  void ToggleStartAtLogin() {
+    if (StartAtLoginRegistered()) {
+      Status status = UnregisterAtLogin();
+      Say(status == kOk ? "no longer registered to run at login"
+                        : "the login registration cannot be removed: status " + std::to_string(status));
+    } else {
+      std::string command;
+      Status status = RegisterAtLogin(&command);
+      Say(status == kOk ? "registered to run at login: " + command
+                        : "not registered to run at login: status " + std::to_string(status));
+    }
+  }
+
+  void ToggleNotifications() {
+    notifications_ = !notifications_;
+    Status status = SetNotificationsWanted(notifications_);
+    Say(std::string("notifications ") + (notifications_ ? "on" : "off") +
+        (status == kOk ? "" : ", not stored: status " + std::to_string(status)));
   }
 
   // Several events may come before the load: the report names the first.
@@ -273,7 +455,14 @@ class Watcher {
         case WatcherRequest::Kind::kResume: policy_.Resume(); break;
         case WatcherRequest::Kind::kResetPause: policy_.PauseForReset(static_cast<int32_t>(request.number)); break;
         case WatcherRequest::Kind::kStatus: lines = policy_.StatusLines(); break;
+        case WatcherRequest::Kind::kMenu: {
+          HMENU menu = static_cast<HMENU>(CreateTrayPopupMenu(MenuItems()));
+          lines = DescribeMenu(menu);
+          if (menu) DestroyMenu(menu);
+          break;
+        }
       }
+      Refresh();
       environment_.Capture(nullptr);
       std::string reply;
       for (const std::string& line : lines) {
@@ -298,6 +487,12 @@ class Watcher {
   std::string pending_why_;
   bool idle_ = false;
   bool session_retry_said_ = false;
+  UINT taskbar_created_;
+  NotificationIcon icon_;
+  TrayNotifications notes_;
+  bool notifications_ = true;
+  std::vector<InstalledProfileLine> menu_profiles_;  // as the last menu listed them
+  std::vector<std::string> menu_displays_;
 };
 
 // The window procedure: the watcher rides in the creation parameter.

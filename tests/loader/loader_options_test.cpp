@@ -101,7 +101,7 @@ TEST(WatcherRequest, TextsGoBothWays) {
   const WatcherRequest requests[] = {
       {WatcherRequest::Kind::kPause, 1440}, {WatcherRequest::Kind::kResume, 0},
       {WatcherRequest::Kind::kResetPause, 0}, {WatcherRequest::Kind::kResetPause, 999},
-      {WatcherRequest::Kind::kStatus, 0},
+      {WatcherRequest::Kind::kStatus, 0},       {WatcherRequest::Kind::kMenu, 0},
   };
   for (const WatcherRequest& request : requests) {
     const std::string text = WatcherRequestText(request);

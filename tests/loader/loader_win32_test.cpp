@@ -17,6 +17,9 @@
 
 #include "icc/calibration_curves.h"
 #include "icc/profile.h"
+#include "icc/profile_line.h"
+#include "loader/loader_program.h"
+#include "loader/tray_menu.h"
 #include "tests/testing/icc_builder.h"
 #include "tests/testing/paths.h"
 #include "tests/testing/test_bed_win32.h"
@@ -96,6 +99,12 @@ int CountLines(const std::string& text, const std::string& start, const std::str
   int count = 0;
   for (const std::string& line : LinesOf(text)) count += line.rfind(start, 0) == 0 && Contains(line, part);
   return count;
+}
+
+std::string all_of(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
 }
 
 // The pause list as a REG_MULTI_SZ of these names.
@@ -577,6 +586,160 @@ TEST_F(LoaderProgram, PauseResumeResetAndStatusReachTheRunningWatcher) {
     ASSERT_GE(line.size(), 21u) << line;
     EXPECT_EQ(line.substr(4, 1) + line.substr(7, 1) + line.substr(13, 1) + line.substr(19, 2), "--:  ") << line;
   }
+}
+
+// The icon's menu as the running watcher builds it, read back from the
+// system's menu: "#7 [x] Start at login", "Profile for display 2 >", ...
+std::vector<std::string> WatcherMenu() {
+  WatcherRequest request;
+  request.kind = WatcherRequest::Kind::kMenu;
+  std::vector<std::string> lines;
+  EXPECT_EQ(AskWatcher(request, &lines), kOk);
+  return lines;
+}
+
+// The command id of `text` in the submenu `submenu`; 0 when not there.
+UINT MenuCommand(const std::vector<std::string>& menu, const std::string& submenu, const std::string& text) {
+  bool inside = submenu.empty();
+  for (const std::string& line : menu) {
+    if (!submenu.empty() && line.rfind("  ", 0) != 0) inside = line == submenu + " >";
+    if (!inside || line.find("#") == std::string::npos) continue;
+    const size_t space = line.find(' ', line.find('#'));
+    std::string rest = line.substr(space + 1);
+    if (rest.rfind("[x] ", 0) == 0) rest.erase(0, 4);
+    if (rest == text) return static_cast<UINT>(std::stoul(line.substr(line.find('#') + 1)));
+  }
+  return 0;
+}
+
+bool Associated(const char* file_name) {
+  return RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\ICM\\mntr", file_name,
+                      RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool WaitForOutput(const Loader& loader, const std::string& part, DWORD ms = 5000) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(50))
+    if (Contains(loader.Output(), part)) return true;
+  return Contains(loader.Output(), part);
+}
+
+TEST_F(LoaderProgram, TheIconIsAddedAndAddedAgainWhenTheTaskbarComesBack) {
+  Associate(kCalibration);
+  Loader watcher("/watch");
+  HWND window = WaitForWatcherWindow();
+  ASSERT_TRUE(window) << watcher.Output();
+  EXPECT_TRUE(WaitForOutput(watcher, "icon added to the notification area")) << watcher.Output();
+  PostMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(WaitForOutput(watcher, "icon added again: the taskbar was created anew")) << watcher.Output();
+  EXPECT_EQ(RunToEnd("/stop").code, 0);
+  EXPECT_EQ(watcher.Wait(5000), 0);
+}
+
+TEST_F(LoaderProgram, TheMenuNamesEachDisplayAndOffersItsProfilesAndCommands) {
+  Associate(kCalibration);
+  Loader watcher("/watch");
+  ASSERT_TRUE(WaitForWatcherWindow()) << watcher.Output();
+  std::vector<std::string> menu = WatcherMenu();
+  std::string all;
+  for (const std::string& line : menu) all += line + "\n";
+  const std::string calibration = ProfileListLine(directory_ + kCalibration);
+  const std::string bluish = ProfileListLine(directory_ + kBluish);
+  ASSERT_GE(menu.size(), 12u) << all;
+  EXPECT_EQ(menu[0], "#0 (disabled) Display 1 (Display1): " + std::string(kCalibration) + ", watched (no restores)");
+  EXPECT_EQ(menu[1], "#0 (disabled) Display 2 (Display2): " + std::string(kCalibration) + ", watched (no restores)");
+  for (const char* submenu : {"Profile for display 1", "Profile for display 2"}) {
+    EXPECT_TRUE(Contains(all, std::string(submenu) + " >\n")) << all;
+    EXPECT_NE(MenuCommand(menu, submenu, calibration), 0u) << submenu << "\n" << all;
+    EXPECT_NE(MenuCommand(menu, submenu, bluish), 0u) << submenu << "\n" << all;
+  }
+  EXPECT_TRUE(Contains(all, "[x] " + calibration + "\n")) << "the profile in use is not checked\n" << all;
+  EXPECT_EQ(bluish.substr(bluish.size() - 4), " (*)") << "a vcgt table is marked as in the dialog";
+  for (const char* command : {"Load calibration now", "Reset to linear", "Pause for 1 hour", "Open Lumetra",
+                              "Open log", "Start at login", "Exit"}) {
+    EXPECT_NE(MenuCommand(menu, "", command), 0u) << command << "\n" << all;
+  }
+  EXPECT_TRUE(Contains(all, "[x] Show notifications")) << all;
+
+  // Reset to linear and Load calibration now act as their commands.
+  HWND window = FindWindowA(kWatcherClass, nullptr);
+  PostMessageA(window, WM_COMMAND, MenuCommand(menu, "", "Reset to linear"), 0);
+  EXPECT_TRUE(WaitForCard(AtServerPrecision(testing::IdentityRamp()), 5000)) << watcher.Output();
+  EXPECT_TRUE(Contains(RunToEnd("/status").output, "paused (after a reset)"));
+  menu = WatcherMenu();
+  ASSERT_NE(MenuCommand(menu, "", "Resume"), 0u) << "a paused watcher offers Resume";
+  PostMessageA(window, WM_COMMAND, MenuCommand(menu, "", "Load calibration now"), 0);
+  EXPECT_TRUE(WaitForCard(AtServerPrecision(CalibrationRamp()), 5000)) << watcher.Output();
+  EXPECT_FALSE(Contains(RunToEnd("/status").output, "paused")) << watcher.Output();
+
+  PostMessageA(window, WM_COMMAND, MenuCommand(menu, "", "Exit"), 0);
+  EXPECT_EQ(watcher.Wait(5000), 0) << "Exit did not end the watcher";
+}
+
+TEST_F(LoaderProgram, AProfileChosenForDisplay2IsAssociatedLoadedAndWatched) {
+  Associate(kPlain);  // display 1 stays linear and unwatched on the test bed's shared ramp
+  Loader watcher("/watch");
+  HWND window = WaitForWatcherWindow();
+  ASSERT_TRUE(window) << watcher.Output();
+  const std::vector<std::string> menu = WatcherMenu();
+  const UINT bluish = MenuCommand(menu, "Profile for display 2", ProfileListLine(directory_ + kBluish));
+  ASSERT_NE(bluish, 0u);
+  PostMessageA(window, WM_COMMAND, bluish, 0);
+  const Words wanted = AtServerPrecision(Wanted(directory_ + kBluish));
+  EXPECT_TRUE(WaitForCard(wanted, 5000)) << watcher.Output();
+  EXPECT_TRUE(Associated(kBluish)) << "not associated as the system sees it";
+  EXPECT_TRUE(WaitForOutput(watcher, "\\\\.\\DISPLAY2  " + std::string(kBluish) + "  chosen: calibration loaded, verified"))
+      << watcher.Output();
+  Sleep(2500);
+  EXPECT_EQ(CardRamp("\\\\.\\DISPLAY2"), wanted) << "the choice was undone";
+  EXPECT_TRUE(Contains(RunToEnd("/status").output, "DISPLAY2  Display2  " + std::string(kBluish) + "  watched"));
+
+  // A profile gone since the menu was made: said, notified, nothing changed.
+  const UINT gone = MenuCommand(menu, "Profile for display 2", ProfileListLine(directory_ + kRaisedBlack));
+  ASSERT_NE(gone, 0u);
+  ASSERT_TRUE(MoveFileA((directory_ + kRaisedBlack).c_str(), (directory_ + "lumetra-loader-moved.icm").c_str()));
+  PostMessageA(window, WM_COMMAND, gone, 0);
+  EXPECT_TRUE(WaitForOutput(watcher, "notification: The profile for display 2 was not changed: not loaded: the "
+                                     "profile cannot be read")) << watcher.Output();
+  MoveFileA((directory_ + "lumetra-loader-moved.icm").c_str(), (directory_ + kRaisedBlack).c_str());
+  EXPECT_FALSE(Associated(kRaisedBlack));
+  EXPECT_EQ(CardRamp("\\\\.\\DISPLAY2"), wanted);
+  EXPECT_EQ(RunToEnd("/stop").code, 0);
+  EXPECT_EQ(watcher.Wait(5000), 0);
+}
+
+TEST_F(LoaderProgram, NotificationsAreSentAndSuppressedAsSet) {
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, kLoaderKey, "Notifications");
+  Associate(kRaisedBlack);  // refused by the test bed: not loaded
+  Loader watcher("/watch");
+  HWND window = WaitForWatcherWindow();
+  ASSERT_TRUE(window) << watcher.Output();
+  EXPECT_TRUE(WaitForOutput(watcher, "notification: Display 1 not loaded (the system refused the ramp"))
+      << watcher.Output();
+  EXPECT_EQ(CountLines(watcher.Output(), "notification: Display 1", ""), 1) << "told more than once";
+
+  const UINT toggle = MenuCommand(WatcherMenu(), "", "Show notifications");
+  ASSERT_NE(toggle, 0u);
+  PostMessageA(window, WM_COMMAND, toggle, 0);
+  ASSERT_TRUE(WaitForOutput(watcher, "notifications off"));
+  DWORD stored = 1, size = sizeof(stored);
+  EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, kLoaderKey, "Notifications", RRF_RT_REG_DWORD, nullptr, &stored, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(stored, 0u);
+  EXPECT_FALSE(Contains(all_of(WatcherMenu()), "[x] Show notifications"));
+
+  // Loaded, then refused again: a new change of state, told no more.
+  ClearAssociations();
+  Associate(kCalibration);
+  PostMessageA(window, WM_DISPLAYCHANGE, 32, 0);
+  ASSERT_TRUE(WaitForCard(AtServerPrecision(CalibrationRamp()), 5000)) << watcher.Output();
+  ClearAssociations();
+  Associate(kRaisedBlack);
+  PostMessageA(window, WM_DISPLAYCHANGE, 32, 0);
+  Sleep(1500);
+  EXPECT_EQ(CountLines(watcher.Output(), "notification: ", ""), 2) << watcher.Output();
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, kLoaderKey, "Notifications");
+  EXPECT_EQ(RunToEnd("/stop").code, 0);
+  EXPECT_EQ(watcher.Wait(5000), 1) << "the last load was refused";
 }
 
 TEST_F(LoaderProgram, InstallRegistersTheWatcherAtLoginAndUninstallRemovesIt) {
