@@ -535,6 +535,17 @@ LRESULT CALLBACK ReplyProc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
   return TRUE;
 }
 
+// A class of this program's windows; registering it again is harmless.
+HINSTANCE RegisterWindowClass(const char* name, WNDPROC procedure) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSA window_class{};
+  window_class.lpfnWndProc = procedure;
+  window_class.hInstance = instance;
+  window_class.lpszClassName = name;
+  RegisterClassA(&window_class);
+  return instance;
+}
+
 }  // namespace
 
 int RunWatcher(const LoaderOptions& options, ReportOutput& report) {
@@ -547,12 +558,7 @@ int RunWatcher(const LoaderOptions& options, ReportOutput& report) {
   Watcher watcher(options, report);
   watcher.Start();
 
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA window_class{};
-  window_class.lpfnWndProc = WatcherProc;
-  window_class.hInstance = instance;
-  window_class.lpszClassName = kWatcherWindowClass;
-  RegisterClassA(&window_class);
+  HINSTANCE instance = RegisterWindowClass(kWatcherWindowClass, WatcherProc);
   HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kWatcherWindowClass, "Lumetra Loader", WS_POPUP, 0, 0, 0, 0,
                                 nullptr, nullptr, instance, &watcher);
   if (!window) {
@@ -573,12 +579,7 @@ Status AskWatcher(const WatcherRequest& request, std::vector<std::string>* reply
   HWND watcher = FindWindowA(kWatcherWindowClass, nullptr);
   if (!watcher) return kNotAvailable;
 
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA window_class{};
-  window_class.lpfnWndProc = ReplyProc;
-  window_class.hInstance = instance;
-  window_class.lpszClassName = kReplyWindowClass;
-  RegisterClassA(&window_class);
+  HINSTANCE instance = RegisterWindowClass(kReplyWindowClass, ReplyProc);
   HWND asker = CreateWindowExA(0, kReplyWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
   if (!asker) return StatusFromSystem(false);
   std::string reply;

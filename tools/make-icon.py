@@ -10,38 +10,38 @@ import struct
 import sys
 
 
-def badge(size, x, y):
-    """The loader's badge at the lower right: a green disc with a white check
-    mark, or None outside it."""
+def in_disc(size, x, y, fill, mark):
+    """The badge at the lower right: a disc in `fill` with a white rim and a
+    white mark, mark(u, v) deciding its pixels in 32-pixel units from the
+    centre; None outside the disc."""
     s = size / 32.0
     cx, cy, r = 24.5 * s, 23.5 * s, 7.5 * s
     dx, dy = x + 0.5 - cx, y + 0.5 - cy
     if dx * dx + dy * dy > r * r:
         return None
-    if dx * dx + dy * dy > (r - 1.2 * s) ** 2:
+    if dx * dx + dy * dy > (r - 1.2 * s) ** 2 or mark(dx / s, dy / s):
         return (255, 255, 255, 255)
-    # The check mark: two strokes, down-right then up-right.
-    u, v = dx / s, dy / s
-    if -4 <= u <= -0.5 and abs(v - (u + 0.5) - 1.5) < 1.3:
-        return (255, 255, 255, 255)
-    if -0.5 <= u <= 4 and abs(v - (-1.1 * (u + 0.5)) - 1.5) < 1.3:
-        return (255, 255, 255, 255)
-    return (30, 150, 70, 255)
+    return fill
+
+
+def check_mark(u, v):
+    """Two strokes, down-right then up-right."""
+    return ((-4 <= u <= -0.5 and abs(v - (u + 0.5) - 1.5) < 1.3) or
+            (-0.5 <= u <= 4 and abs(v - (-1.1 * (u + 0.5)) - 1.5) < 1.3))
+
+
+def exclamation_mark(u, v):
+    return abs(u) < 1.3 and (-4.5 <= v <= 1.2 or 2.6 <= v <= 4.6)
+
+
+def badge(size, x, y):
+    """The loader's badge: a green disc with a white check mark."""
+    return in_disc(size, x, y, (30, 150, 70, 255), check_mark)
 
 
 def warning_badge(size, x, y):
-    """The same disc in amber with a white exclamation mark, or None outside it."""
-    s = size / 32.0
-    cx, cy, r = 24.5 * s, 23.5 * s, 7.5 * s
-    dx, dy = x + 0.5 - cx, y + 0.5 - cy
-    if dx * dx + dy * dy > r * r:
-        return None
-    if dx * dx + dy * dy > (r - 1.2 * s) ** 2:
-        return (255, 255, 255, 255)
-    u, v = dx / s, dy / s
-    if abs(u) < 1.3 and (-4.5 <= v <= 1.2 or 2.6 <= v <= 4.6):
-        return (255, 255, 255, 255)
-    return (230, 150, 20, 255)
+    """The same disc in amber with a white exclamation mark."""
+    return in_disc(size, x, y, (230, 150, 20, 255), exclamation_mark)
 
 
 def pixel(size, x, y, loader=False):

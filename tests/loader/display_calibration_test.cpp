@@ -22,19 +22,8 @@ using testing::kDisplay1;
 using testing::kDisplay2;
 using FakeDisplays = testing::FakeDisplaySystem;
 
-Words Curves(double top) {
-  Words values;
-  for (double gamma : {1.8, 2.0, 2.4})
-    for (int i = 0; i < 256; ++i) values.push_back(static_cast<uint16_t>(top * std::pow(i / 255.0, 1 / gamma) + 0.5));
-  return values;
-}
-
-Words Identity() {
-  Words values;
-  for (int c = 0; c < 3; ++c)
-    for (int i = 0; i < 256; ++i) values.push_back(static_cast<uint16_t>(i << 8));
-  return values;
-}
+Words Curves(double top) { return testing::CurveWords(top); }
+Words Identity() { return testing::IdentityWords(); }
 
 Words Card(const FakeGammaDevice& card, int screen) { return Words(card.tables[screen], card.tables[screen] + 768); }
 

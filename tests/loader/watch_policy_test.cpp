@@ -57,20 +57,8 @@ class FakeEnvironment final : public WatchEnvironment {
   std::vector<std::string> lines;
 };
 
-Words Curves(double gamma_shift) {
-  Words values;
-  for (double gamma : {1.8, 2.0, 2.4})
-    for (int i = 0; i < 256; ++i)
-      values.push_back(static_cast<uint16_t>(65535 * std::pow(i / 255.0, 1 / (gamma + gamma_shift)) + 0.5));
-  return values;
-}
-
-Words Identity() {
-  Words values;
-  for (int c = 0; c < 3; ++c)
-    for (int i = 0; i < 256; ++i) values.push_back(static_cast<uint16_t>(i << 8));
-  return values;
-}
+Words Curves(double gamma_shift) { return testing::CurveWords(65535, gamma_shift); }
+Words Identity() { return testing::IdentityWords(); }
 
 class Watching : public ::testing::Test {
  protected:

@@ -4,9 +4,11 @@
 // gamma device; destroying it puts the previous one back.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "framework/support/status.h"
 #include "framework/support/system_error.h"
@@ -89,5 +91,22 @@ class FakeGammaDevice final : public GammaDevice {
 
   GammaDevice* previous_ = nullptr;
 };
+
+// Ramps for the fake card: the identity, and three gamma curves (1.8, 2.0,
+// 2.4, each shifted by `gamma_shift`) reaching `top`.
+inline std::vector<uint16_t> IdentityWords() {
+  std::vector<uint16_t> words;
+  for (int c = 0; c < 3; ++c)
+    for (int i = 0; i < 256; ++i) words.push_back(static_cast<uint16_t>(i << 8));
+  return words;
+}
+
+inline std::vector<uint16_t> CurveWords(double top, double gamma_shift = 0) {
+  std::vector<uint16_t> words;
+  for (double gamma : {1.8, 2.0, 2.4})
+    for (int i = 0; i < 256; ++i)
+      words.push_back(static_cast<uint16_t>(top * std::pow(i / 255.0, 1 / (gamma + gamma_shift)) + 0.5));
+  return words;
+}
 
 }  // namespace lumetra::testing
