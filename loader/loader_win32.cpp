@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cwchar>
 #include <new>
 
 #include "loader/loader_program.h"
@@ -79,15 +80,31 @@ std::wstring RunValueProgram(const std::wstring& command) {
   return command.substr(0, command.find(L' '));
 }
 
-// The Run value as text; empty when it is missing, not a string or too long.
+// The Run value as text, of any length; empty when it is missing or not a
+// string. May throw bad_alloc.
 std::wstring StoredRunValue() {
-  wchar_t value[2 * MAX_PATH + 64] = {};  // a quoted long path and its arguments
-  DWORD size = sizeof(value) - sizeof(wchar_t);
-  // A REG_EXPAND_SZ value comes expanded, as REG_SZ, as the shell runs it.
-  if (RegGetValueW(HKEY_CURRENT_USER, kRunKeyWide, kRunValueNameWide, RRF_RT_REG_SZ,
-                   nullptr, value, &size) != ERROR_SUCCESS)
-    return std::wstring();
-  return value;
+  // The value may change between asking its size and reading it.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    DWORD size = 0;
+    // A REG_EXPAND_SZ value comes expanded, as REG_SZ, as the shell runs it.
+    LONG error = RegGetValueW(HKEY_CURRENT_USER, kRunKeyWide, kRunValueNameWide, RRF_RT_REG_SZ, nullptr, nullptr,
+                              &size);
+    if (error != ERROR_SUCCESS || size < sizeof(wchar_t)) return std::wstring();
+    std::wstring value(size / sizeof(wchar_t), L'\0');
+    error = RegGetValueW(HKEY_CURRENT_USER, kRunKeyWide, kRunValueNameWide, RRF_RT_REG_SZ, nullptr, &value[0],
+                         &size);
+    if (error == ERROR_MORE_DATA) continue;
+    if (error != ERROR_SUCCESS) return std::wstring();
+    value.resize(wcsnlen(value.c_str(), value.size()));
+    return value;
+  }
+  return std::wstring();
+}
+
+// Where the watcher's log lies, for a line that points there.
+std::string LogPlace() {
+  std::string path = Utf8FromWide(LoaderLog().Path());
+  return path.empty() ? std::string("its log in %LOCALAPPDATA%\\Lumetra") : "its log: " + path;
 }
 
 bool UsableHandle(HANDLE handle) {
@@ -98,13 +115,17 @@ bool UsableHandle(HANDLE handle) {
 // code page (the device services' profile names). Empty on failure.
 std::wstring WideText(const std::string& text) {
   if (text.empty() || text.size() > INT_MAX / 2) return std::wstring();
-  for (UINT code_page : {static_cast<UINT>(CP_UTF8), static_cast<UINT>(CP_ACP)}) {
-    DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
-    int size = static_cast<int>(text.size());
-    int length = MultiByteToWideChar(code_page, flags, text.data(), size, nullptr, 0);
-    if (length <= 0) continue;
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    if (MultiByteToWideChar(code_page, flags, text.data(), size, &wide[0], length) == length) return wide;
+  try {
+    for (UINT code_page : {static_cast<UINT>(CP_UTF8), static_cast<UINT>(CP_ACP)}) {
+      DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+      int size = static_cast<int>(text.size());
+      int length = MultiByteToWideChar(code_page, flags, text.data(), size, nullptr, 0);
+      if (length <= 0) continue;
+      std::wstring wide(static_cast<size_t>(length), L'\0');
+      if (MultiByteToWideChar(code_page, flags, text.data(), size, &wide[0], length) == length) return wide;
+    }
+  } catch (const std::bad_alloc&) {
+    // The caller writes the bytes as they are.
   }
   return std::wstring();
 }
@@ -186,14 +207,14 @@ int StartWatcher(const LoaderOptions& options, ReportOutput& report) {
         report.Line("a watcher already runs in this session");
         return kExitSuccess;
       }
-      report.Line("the watcher ended at once, exit code " + std::to_string(code) + "; its log tells why: " +
-                  Utf8FromWide(LoaderLog().Path()));
+      report.Line("the watcher ended at once, exit code " + std::to_string(code) + "; " + LogPlace() +
+                  " tells why");
       return kExitFailure;
     }
     if (!process.Get()) Sleep(50);
   }
   report.Line("watcher started in the background (lumetra-loader.exe, process " + std::to_string(process_id) +
-              "); its log: " + Utf8FromWide(LoaderLog().Path()));
+              "); " + LogPlace());
   return kExitSuccess;
 }
 
@@ -294,6 +315,11 @@ std::string WindowsDisplaySystem::FriendlyName(const std::string& device_name) {
 
 bool WindowsDisplaySystem::AdvancedColorActive(const std::string& device_name) {
   return IsAdvancedColorActive(device_name.c_str());
+}
+
+// Through the same device services as the dialog's choice.
+bool WindowsDisplaySystem::AssociateProfile(const std::string& device_name, const std::string& path) {
+  return AssociateProfileWithDisplay(path.c_str(), device_name.c_str());
 }
 
 void WindowsDisplaySystem::WaitBeforeRetry() {
