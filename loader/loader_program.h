@@ -51,6 +51,7 @@ class WindowsDisplaySystem final : public DisplaySystem {
   std::string FriendlyName(const std::string& device_name) override;
   bool AdvancedColorActive(const std::string& device_name) override;
   void WaitBeforeRetry() override;
+  bool AssociateProfile(const std::string& device_name, const std::string& path) override;
 };
 
 // The class name of the watcher's hidden window, by which /stop finds it.
