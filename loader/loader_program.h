@@ -80,9 +80,11 @@ extern const char kRunValueName[];
 // also when the console twin registers; `command` is UTF-8.
 Status RegisterAtLogin(std::string* command);
 Status UnregisterAtLogin();  // 0 when the value is gone, also when there was none
-// Whether that HKCU value names this program's .exe (paths compared ignoring
+// Whether that HKCU value (or the installer's value of the same name under
+// HKLM, for every user) names this program's .exe (paths compared ignoring
 // case); false when it is missing, of another type or names another program.
-bool StartAtLoginRegistered();
+enum class LoginEntry { kThisUser, kEveryUser };
+bool StartAtLoginRegistered(LoginEntry entry = LoginEntry::kThisUser);
 
 // Starts the GUI program (lumetra-loader.exe of this program's folder: this
 // program's path with ".exe") with `/watch /quiet` (and `/display N` for a

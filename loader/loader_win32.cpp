@@ -80,19 +80,17 @@ std::wstring RunValueProgram(const std::wstring& command) {
   return command.substr(0, command.find(L' '));
 }
 
-// The Run value as text, of any length; empty when it is missing or not a
-// string. May throw bad_alloc.
-std::wstring StoredRunValue() {
+// The Run value of `root` as text, of any length; empty when it is missing or
+// not a string. May throw bad_alloc.
+std::wstring StoredRunValue(HKEY root) {
   // The value may change between asking its size and reading it.
   for (int attempt = 0; attempt < 3; ++attempt) {
     DWORD size = 0;
     // A REG_EXPAND_SZ value comes expanded, as REG_SZ, as the shell runs it.
-    LONG error = RegGetValueW(HKEY_CURRENT_USER, kRunKeyWide, kRunValueNameWide, RRF_RT_REG_SZ, nullptr, nullptr,
-                              &size);
+    LONG error = RegGetValueW(root, kRunKeyWide, kRunValueNameWide, RRF_RT_REG_SZ, nullptr, nullptr, &size);
     if (error != ERROR_SUCCESS || size < sizeof(wchar_t)) return std::wstring();
     std::wstring value(size / sizeof(wchar_t), L'\0');
-    error = RegGetValueW(HKEY_CURRENT_USER, kRunKeyWide, kRunValueNameWide, RRF_RT_REG_SZ, nullptr, &value[0],
-                         &size);
+    error = RegGetValueW(root, kRunKeyWide, kRunValueNameWide, RRF_RT_REG_SZ, nullptr, &value[0], &size);
     if (error == ERROR_MORE_DATA) continue;
     if (error != ERROR_SUCCESS) return std::wstring();
     value.resize(wcsnlen(value.c_str(), value.size()));
@@ -349,9 +347,10 @@ Status RegisterAtLogin(std::string* command) {
   return kOk;
 }
 
-bool StartAtLoginRegistered() {
+bool StartAtLoginRegistered(LoginEntry entry) {
   try {
-    std::wstring program = RunValueProgram(StoredRunValue());
+    std::wstring program =
+        RunValueProgram(StoredRunValue(entry == LoginEntry::kEveryUser ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER));
     std::wstring own = GuiProgramPath();
     if (program.empty() || own.empty() || program.size() > INT_MAX || own.size() > INT_MAX) return false;
     // Paths are compared as the file system names them: ordinal, ignoring case.

@@ -267,7 +267,7 @@ class Watcher {
     state.displays = policy_.Views();
     state.profiles = menu_profiles_;
     state.paused_on_request = policy_.PausedOnRequest();
-    state.start_at_login = StartAtLoginRegistered();
+    state.start_at_login = StartAtLoginRegistered() || StartAtLoginRegistered(LoginEntry::kEveryUser);
     state.notifications = notifications_;
     menu_displays_.clear();
     for (const DisplayView& view : state.displays) menu_displays_.push_back(view.device_name);
@@ -362,11 +362,15 @@ class Watcher {
     }
   }
 
+  // The user's own entry; the installer's entry for every user is an
+  // administrator's to remove, and is said to stay.
   void ToggleStartAtLogin() {
-    if (StartAtLoginRegistered()) {
+    const bool every_user = StartAtLoginRegistered(LoginEntry::kEveryUser);
+    if (StartAtLoginRegistered() || every_user) {
       Status status = UnregisterAtLogin();
       Say(status == kOk ? "no longer registered to run at login"
                         : "the login registration cannot be removed: status " + std::to_string(status));
+      if (every_user) Say("the installer's login entry for every user stays: uninstalling Lumetra removes it");
     } else {
       std::string command;
       Status status = RegisterAtLogin(&command);

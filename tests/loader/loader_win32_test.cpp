@@ -707,6 +707,37 @@ TEST_F(LoaderProgram, AProfileChosenForDisplay2IsAssociatedLoadedAndWatched) {
   EXPECT_EQ(watcher.Wait(5000), 0);
 }
 
+TEST_F(LoaderProgram, StartAtLoginIsCheckedForEitherLoginEntryAndTogglesTheUsersOwn) {
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue);
+  Associate(kCalibration);
+  Loader watcher("/watch");
+  HWND window = WaitForWatcherWindow();
+  ASSERT_TRUE(window) << watcher.Output();
+  EXPECT_FALSE(Contains(all_of(WatcherMenu()), "[x] Start at login"));
+  const UINT toggle = MenuCommand(WatcherMenu(), "", "Start at login");
+  PostMessageA(window, WM_COMMAND, toggle, 0);
+  ASSERT_TRUE(WaitForOutput(watcher, "registered to run at login: "));
+  EXPECT_EQ(RunValue().front(), '"');
+  EXPECT_TRUE(Contains(all_of(WatcherMenu()), "[x] Start at login"));
+  PostMessageA(window, WM_COMMAND, toggle, 0);
+  ASSERT_TRUE(WaitForOutput(watcher, "no longer registered to run at login"));
+  EXPECT_EQ(RunValue(), "(none)");
+
+  // The installer's entry for every user checks it too, and stays.
+  const std::string command = "\"" + LoaderPath() + "\" /watch";
+  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ, command.c_str(),
+                            static_cast<DWORD>(command.size() + 1)),
+            ERROR_SUCCESS);
+  EXPECT_TRUE(Contains(all_of(WatcherMenu()), "[x] Start at login"));
+  PostMessageA(window, WM_COMMAND, toggle, 0);
+  EXPECT_TRUE(WaitForOutput(watcher, "the installer's login entry for every user stays")) << watcher.Output();
+  EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, RRF_RT_REG_SZ, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
+  EXPECT_EQ(RunToEnd("/stop").code, 0);
+  EXPECT_EQ(watcher.Wait(5000), 0);
+}
+
 TEST_F(LoaderProgram, NotificationsAreSentAndSuppressedAsSet) {
   RegDeleteKeyValueA(HKEY_CURRENT_USER, kLoaderKey, "Notifications");
   Associate(kRaisedBlack);  // refused by the test bed: not loaded
