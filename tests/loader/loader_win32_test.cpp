@@ -20,6 +20,7 @@
 #include "icc/profile_line.h"
 #include "loader/loader_program.h"
 #include "loader/tray_menu.h"
+#include "monitor/installed_profiles.h"
 #include "tests/testing/icc_builder.h"
 #include "tests/testing/paths.h"
 #include "tests/testing/test_bed_win32.h"
@@ -612,6 +613,25 @@ UINT MenuCommand(const std::vector<std::string>& menu, const std::string& submen
   return 0;
 }
 
+// The command that chooses the installed profile `file_name` in a display's
+// submenu: by its place in the system's list, as descriptions may repeat.
+UINT ProfileCommand(const std::vector<std::string>& menu, const std::string& submenu, const std::string& file_name) {
+  std::vector<std::string> paths;
+  if (ListInstalledMonitorProfiles(&paths) != kOk) return 0;
+  size_t wanted = 0;
+  while (wanted < paths.size() && paths[wanted].substr(paths[wanted].find_last_of('\\') + 1) != file_name) ++wanted;
+  bool inside = false;
+  size_t index = 0;
+  for (const std::string& line : menu) {
+    if (line.rfind("  ", 0) != 0) {
+      inside = line == submenu + " >";
+    } else if (inside && index++ == wanted) {
+      return static_cast<UINT>(std::stoul(line.substr(line.find('#') + 1)));
+    }
+  }
+  return 0;
+}
+
 bool Associated(const char* file_name) {
   return RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\ICM\\mntr", file_name,
                       RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
@@ -681,7 +701,7 @@ TEST_F(LoaderProgram, AProfileChosenForDisplay2IsAssociatedLoadedAndWatched) {
   HWND window = WaitForWatcherWindow();
   ASSERT_TRUE(window) << watcher.Output();
   const std::vector<std::string> menu = WatcherMenu();
-  const UINT bluish = MenuCommand(menu, "Profile for display 2", ProfileListLine(directory_ + kBluish));
+  const UINT bluish = ProfileCommand(menu, "Profile for display 2", kBluish);
   ASSERT_NE(bluish, 0u);
   PostMessageA(window, WM_COMMAND, bluish, 0);
   const Words wanted = AtServerPrecision(Wanted(directory_ + kBluish));
@@ -694,7 +714,7 @@ TEST_F(LoaderProgram, AProfileChosenForDisplay2IsAssociatedLoadedAndWatched) {
   EXPECT_TRUE(Contains(RunToEnd("/status").output, "DISPLAY2  Display2  " + std::string(kBluish) + "  watched"));
 
   // A profile gone since the menu was made: said, notified, nothing changed.
-  const UINT gone = MenuCommand(menu, "Profile for display 2", ProfileListLine(directory_ + kRaisedBlack));
+  const UINT gone = ProfileCommand(menu, "Profile for display 2", kRaisedBlack);
   ASSERT_NE(gone, 0u);
   ASSERT_TRUE(MoveFileA((directory_ + kRaisedBlack).c_str(), (directory_ + "lumetra-loader-moved.icm").c_str()));
   PostMessageA(window, WM_COMMAND, gone, 0);
