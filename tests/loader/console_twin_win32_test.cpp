@@ -38,22 +38,9 @@ const char* const kCalibration = "lumetra-twin-a.icm";  // colord Gamma5000K, 16
 
 std::string LoaderFolder() { return testing::BinaryPath("loader"); }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string ReadText(const std::string& path) { return testing::ReadFileText(path); }
 
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
+std::vector<std::string> LinesOf(const std::string& text) { return testing::TextLines(text); }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

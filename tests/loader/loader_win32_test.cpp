@@ -84,15 +84,7 @@ std::string RunValue() {
   return value;
 }
 
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
+std::vector<std::string> LinesOf(const std::string& text) { return testing::TextLines(text); }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -118,12 +110,7 @@ void StorePauseList(const std::vector<std::string>& names) {
             ERROR_SUCCESS);
 }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string ReadText(const std::string& path) { return testing::ReadFileText(path); }
 
 // One run of the loader, its standard output going to a file.
 class Loader {
@@ -167,10 +154,7 @@ class Loader {
   }
 
   std::string Output() const {
-    std::ifstream in(output_path_, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadText(output_path_);
   }
 
  private:

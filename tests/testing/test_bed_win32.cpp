@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <fstream>
+#include <sstream>
+
 namespace lumetra::testing {
 
 namespace {
@@ -87,6 +90,23 @@ void* WaitForDialog(unsigned long process, void* except, unsigned long ms) {
     EnumWindows(TakeDialogOf, reinterpret_cast<LPARAM>(&search));
     if (search.found || GetTickCount() - start >= ms) return search.found;
   }
+}
+
+std::string ReadFileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> TextLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
 }
 
 }  // namespace lumetra::testing

@@ -32,4 +32,10 @@ std::vector<uint16_t> IdentityRamp();
 // other than `except`, waited for up to `ms` milliseconds; null when none came.
 void* WaitForDialog(unsigned long process, void* except, unsigned long ms);
 
+// A file's bytes as text (a Windows path); empty when it cannot be read.
+std::string ReadFileText(const std::string& path);
+
+// The lines of a program's report, CR LF or LF ended.
+std::vector<std::string> TextLines(const std::string& text);
+
 }  // namespace lumetra::testing
