@@ -139,7 +139,7 @@ json.dump({"context": {"profiles_added": extra, "runs": len(seen[("dialog", "wit
 EOF
   rows+=(
     "Wine: dialog visible, 1,000 profiles added, in all, vs the floor|dialog:DialogWith$extra|dialog:FloorWith$extra|-"
-    "Wine: the same, per added profile, vs the floor|dialog:DialogPerProfile|dialog:FloorPerProfile|1.15"
+    "Wine: the same, per added profile, vs the floor|dialog:DialogPerProfile|dialog:FloorPerProfile|1.10"
   )
 }
 
