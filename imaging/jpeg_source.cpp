@@ -18,9 +18,12 @@ namespace lumetra {
 
 namespace {
 
-// The input buffer holds two bytes: enough for the end-of-image marker that
-// stands in for a file that ends too early.
-constexpr size_t kInputBufferSize = 2;
+// The input buffer holds as much as the readers' byte blocks (64 KiB), not
+// the two bytes the end-of-image marker needs: with only a few bytes in hand
+// the decoder refills constantly and never takes its fast Huffman path, which
+// wants a few kilobytes buffered. What the decoder sees is the same: the
+// file's bytes, then end-of-image markers.
+constexpr size_t kInputBufferSize = 65536;
 
 // An APP2 marker carries at most 65535 - 2 bytes, of which 14 are the
 // identifier, the chunk number and the chunk count (ICC.1:2010 annex B.4);
@@ -135,18 +138,23 @@ void TermInput(j_decompress_ptr) {}
 // truncated image ends instead of failing.
 boolean FillInput(j_decompress_ptr cinfo) {
   JpegSource* s = FromDecoder(cinfo);
+  // In locals: the callback could change the record as far as the compiler
+  // knows, which would reload them for every byte.
+  const JpegByteCallback next_byte = s->next_byte;
+  void* const context = s->byte_context;
+  uint8_t* const buffer = s->input_buffer;
   size_t count = 0;
   while (count < kInputBufferSize) {
-    int byte = s->next_byte(s->byte_context);
+    int byte = next_byte(context);
     if (byte < 0) break;
-    s->input_buffer[count++] = static_cast<uint8_t>(byte);
+    buffer[count++] = static_cast<uint8_t>(byte);
   }
   if (count == 0) {
-    s->input_buffer[0] = 0xFF;
-    s->input_buffer[1] = JPEG_EOI;
+    buffer[0] = 0xFF;
+    buffer[1] = JPEG_EOI;
     count = 2;
   }
-  s->input.next_input_byte = s->input_buffer;
+  s->input.next_input_byte = buffer;
   s->input.bytes_in_buffer = count;
   return TRUE;
 }

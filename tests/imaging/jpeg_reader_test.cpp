@@ -1,6 +1,8 @@
 // JPEG loader and TJFIFReader: libjpeg-turbo's own test images against a
 // decoding with libjpeg directly, and JPEGs made here with libjpeg, with ICC
-// profiles split over APP2 markers, APP13 payloads, densities, gray and CMYK.
+// profiles split over APP2 markers, APP13 payloads, densities, gray and CMYK;
+// and the JPEG source under both: files cut short, markers longer than what
+// it has buffered, and files that arrive a few bytes at a time.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -17,6 +19,7 @@
 #include "framework/support/status.h"
 #include "imaging/image_reader.h"
 #include "imaging/jpeg_reader.h"
+#include "imaging/jpeg_source.h"
 #include "tests/testing/paths.h"
 #include "tests/testing/pixel_images.h"
 
@@ -552,6 +555,171 @@ TEST(JpegReaderTest, LastApp13PayloadIsKept) {
                                                  Marker{JPEG_APP0 + 13, second}});
   EXPECT_TRUE(r.app13 == second);
   EXPECT_TRUE(ReadWithMarkers("noapp13.jpg", {}).app13.empty());
+}
+
+
+// ---- the JPEG source ----
+
+// A file's bytes for the source's byte callback, ending after `cut` of them.
+struct ByteFeed {
+  const Bytes* file;
+  size_t cut;
+  size_t position = 0;
+
+  static int Next(void* context) {
+    auto* feed = static_cast<ByteFeed*>(context);
+    if (feed->position >= feed->cut || feed->position >= feed->file->size()) return -1;
+    return (*feed->file)[feed->position++];
+  }
+};
+
+// Every scanline the source gives for the first `cut` bytes of a file.
+struct SourceResult {
+  Status header = -1;    // of the first ReadJpegScanline
+  Status rows = -1;      // of the first call that did not give a scanline
+  uint32_t scanlines = 0;
+  Bytes samples;
+  std::vector<std::string> messages;
+};
+
+SourceResult DecodeWithSource(const Bytes& file, size_t cut) {
+  SourceResult r;
+  ByteFeed feed{&file, cut};
+  JpegSource* source = nullptr;
+  EXPECT_EQ(CreateJpegSource(&source, ByteFeed::Next, &feed, nullptr, nullptr, nullptr,
+                             [](void* context, const char* text) {
+                               static_cast<std::vector<std::string>*>(context)->push_back(text);
+                             },
+                             &r.messages),
+            kOk);
+  r.header = ReadJpegScanline(source);
+  if (r.header == kOk) {
+    JpegHeader header;
+    GetJpegHeader(source, &header);
+    const size_t row = size_t{header.width} * header.components;
+    r.samples.resize(row * header.height);
+    // The first scanline was decoded with the header.
+    r.scanlines = 1;
+    EXPECT_EQ(TakeJpegBytes(source, r.samples.data(), row), row);
+    for (r.rows = kOk; r.rows == kOk;) {
+      r.rows = ReadJpegScanline(source);
+      if (r.rows == kOk) {
+        if (r.scanlines >= header.height) {
+          ADD_FAILURE() << "more scanlines than the header promised";
+          break;
+        }
+        EXPECT_EQ(TakeJpegBytes(source, r.samples.data() + r.scanlines * row, row), row);
+        ++r.scanlines;
+      }
+    }
+    EXPECT_EQ(JpegSourceStatus(source), kOk) << "a file cut short is not a failure";
+  }
+  FreeJpegSource(source);
+  return r;
+}
+
+TEST(JpegSourceTest, AFileCutShortEndsAsIfAnEndOfImageMarkerFollowed) {
+  Bytes file = ReadBytes(TestImage("testorig.jpg"));
+  ASSERT_GT(file.size(), 4000u);
+  // Inside the first scan's data, and at its last bytes.
+  for (size_t cut : {file.size() / 3, file.size() / 2, file.size() - 40}) {
+    SCOPED_TRACE(cut);
+    SourceResult r = DecodeWithSource(file, cut);
+    ASSERT_EQ(r.header, kOk);
+    EXPECT_EQ(r.rows, kEndOfData) << "every scanline comes out, then the end";
+    Bytes ended(file.begin(), file.begin() + static_cast<ptrdiff_t>(cut));
+    ended.insert(ended.end(), {0xFF, 0xD9});
+    Reference reference = DecodeWithLibjpeg(ended);
+    EXPECT_EQ(r.scanlines, reference.height);
+    EXPECT_TRUE(r.samples == reference.samples) << "not what the decoder makes of the bytes and 0xFF 0xD9";
+  }
+
+  // Nothing at all: the decoder meets 0xFF 0xD9 where the image should start.
+  SourceResult empty = DecodeWithSource(file, 0);
+  EXPECT_EQ(empty.header, kDecoderFailed);
+  ASSERT_FALSE(empty.messages.empty());
+  EXPECT_THAT(empty.messages.back(), ::testing::HasSubstr("0xff 0xd9"));
+}
+
+TEST(JpegSourceTest, MarkersLongerThanWhatIsBufferedAreSkippedOrReadWhole) {
+  // Larger than the source's buffer together, each near the most a marker
+  // holds, so that every kind of marker straddles a refill: APP1 markers
+  // the decoder skips, a foreign APP2 the profile assembly skips, a profile
+  // in chunks read byte by byte, and an APP13 payload kept whole. The
+  // skipped payloads are end-of-image markers: a skip that stops short
+  // ends the file before its image.
+  Bytes profile = FakeProfile(150000);
+  const size_t chunk = 65000;
+  Bytes skipped(65532);
+  for (size_t i = 0; i < skipped.size(); i += 2) {
+    skipped[i] = 0xFF;
+    skipped[i + 1] = 0xD9;
+  }
+  Bytes app13(65000);
+  for (size_t i = 0; i < app13.size(); ++i) app13[i] = static_cast<uint8_t>(i * 13 + 1);
+  JpegShape shape;
+  shape.width = 64;
+  shape.height = 48;
+  shape.markers = {Marker{JPEG_APP0 + 1, skipped},
+                   IccChunk(1, 1, Slice(skipped, 0, chunk), "ICC_PROFILF"),
+                   IccChunk(1, 3, Slice(profile, 0, chunk)),
+                   Marker{JPEG_APP0 + 1, skipped},
+                   IccChunk(2, 3, Slice(profile, chunk, 2 * chunk)),
+                   Marker{JPEG_APP0 + 13, app13},
+                   Marker{JPEG_APP0 + 1, skipped},
+                   IccChunk(3, 3, Slice(profile, 2 * chunk, profile.size()))};
+  Bytes file = EncodeJpeg(shape);
+  ASSERT_GT(file.size(), 6u * 65536u);
+  Bytes expected = DecodeWithLibjpeg(file).samples;
+
+  SourceResult direct = DecodeWithSource(file, file.size());
+  EXPECT_EQ(direct.header, kOk) << "a marker was not skipped whole";
+  EXPECT_EQ(direct.rows, kEndOfData);
+  EXPECT_TRUE(direct.samples == expected);
+  EXPECT_THAT(direct.messages, ::testing::IsEmpty()) << "the decoder met something unexpected";
+
+  ReaderResult r = ReadWithReader(WriteScratch("long-markers.jpg", file));
+  EXPECT_EQ(r.rows, kOk);
+  EXPECT_TRUE(r.samples == expected);
+  EXPECT_TRUE(r.icc == profile) << "the profile's chunks straddle refills";
+  EXPECT_TRUE(r.app13 == app13);
+}
+
+// A file whose reads bring at most three bytes each, as a slow device may.
+class TrickleFile : public SpecialPloFile {
+ public:
+  Status Read(size_t length, size_t* count, void* buffer) override {
+    return SpecialPloFile::Read(length < 3 ? length : 3, count, buffer);
+  }
+};
+
+TEST(JpegSourceTest, AFileThatArrivesAFewBytesAtATimeReadsAsAWholeOne) {
+  for (const char* name : {"testorig.jpg", "testimgint.jpg"}) {
+    SCOPED_TRACE(name);
+    const std::string path = TestImage(name);
+    ReaderResult whole = ReadWithReader(path);
+    ASSERT_EQ(whole.rows, kOk);
+
+    TImageReader* made = nullptr;
+    ASSERT_EQ(CreateReader(kFileTypeJpeg, &made), kOk);
+    testing::ReaderPtr reader(made);
+    TrickleFile file;
+    file.SetName(path.c_str());
+    ASSERT_EQ(file.SetBuffer(nullptr, kReaderBufferSize), kOk);
+    ASSERT_EQ(file.Open(kFileModeRead), kOk);
+    ImageFormat format = {};
+    ImageInfo info = {};
+    ASSERT_EQ(reader->Open(&file, &format), kOk);
+    ASSERT_EQ(reader->ReadHeader(&info), kOk);
+    EXPECT_EQ(info.width, whole.info.width);
+    EXPECT_EQ(info.height, whole.info.height);
+    Bytes samples(size_t{info.width} * info.height * info.channels);
+    EXPECT_EQ(reader->ReadRows(samples.data(), info.height), kOk);
+    EXPECT_EQ(reader->FinishReading(), kOk);
+    file.Close();
+    reader->Close();
+    EXPECT_TRUE(samples == whole.samples);
+  }
 }
 
 }  // namespace
