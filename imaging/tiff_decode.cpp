@@ -99,6 +99,10 @@ class LzwDecoder : public TiffDecoder {
     for (uint32_t c = 0; c < 256; ++c) {
       table_[c] = Entry{{static_cast<uint8_t>(c)}, kNoCode, 1, static_cast<uint8_t>(c)};
     }
+    // The clear and end codes have no string: their length 0 sends them
+    // off the common path.
+    table_[kClear] = Entry{{0}, kNoCode, 0, 0};
+    table_[kEnd] = Entry{{0}, kNoCode, 0, 0};
   }
 
   void StartStrip(uint32_t byte_count) override {
@@ -124,86 +128,13 @@ class LzwDecoder : public TiffDecoder {
         return kTiffUnsupportedCompression;
       }
     }
-    // The state lives in locals while decoding: stores through `out` could
-    // otherwise alias the members and force the compiler to reload them.
-    uint64_t accumulator = accumulator_;
-    uint32_t bits = bits_, width = width_, next = next_, old = old_;
-    size_t position = input_.position_, fill = input_.fill_;
-    const uint8_t* input = input_.buffer_;
-    Entry* const table = table_;
-    bool finished = finished_;
-    while (o < capacity && !finished) {
-      if (bits < width) {
-        if (fill - position >= 8) {
-          // Whole bytes up to 56 bits at once, read as one big-endian word.
-          uint32_t take = (63 - bits) >> 3;
-          accumulator = (accumulator << (8 * take)) | (LoadBE64(input + position) >> (64 - 8 * take));
-          position += take;
-          bits += 8 * take;
-        } else {
-          while (bits < width) {
-            if (position == fill) {
-              input_.position_ = position;
-              if (!input_.Refill()) break;
-              position = input_.position_;
-              fill = input_.fill_;
-            }
-            accumulator = (accumulator << 8) | input[position++];
-            bits += 8;
-          }
-          if (bits < width) {  // the data end without an end code
-            finished = true;
-            break;
-          }
-        }
-      }
-      bits -= width;
-      uint32_t code = static_cast<uint32_t>(accumulator >> bits) & ((1u << width) - 1);
-      if (code == kClear) {
-        next = kFirstFree;
-        width = 9;
-        old = kNoCode;
-        continue;
-      }
-      // The end code, and codes not in the table yet, end the strip.
-      if (code == kEnd || code > next || (old == kNoCode && code >= kFirstFree)) {
-        finished = true;
-        break;
-      }
-      if (old == kNoCode) {
-        out[o++] = static_cast<uint8_t>(code);
-        old = code;
-        continue;
-      }
-      uint8_t first;  // the first byte of the string just decoded
-      if (code < next) {
-        first = table[code].head[0];
-        o += Emit(code, out + o, capacity - o, -1);
-      } else {  // the code being defined: the previous string and its own first byte
-        first = table[old].head[0];
-        o += Emit(old, out + o, capacity - o, first);
-      }
-      if (next < kTableSize) {
-        // The previous string followed by this one's first byte.
-        const Entry& from = table[old];
-        Entry& entry = table[next];
-        std::memcpy(entry.head, from.head, sizeof entry.head);
-        if (from.length < sizeof entry.head) entry.head[from.length] = first;
-        entry.prefix = static_cast<uint16_t>(old);
-        entry.length = static_cast<uint16_t>(from.length + 1);
-        entry.suffix = first;
-        ++next;
-        if (next == 511 || next == 1023 || next == 2047) ++width;
-      }
-      old = code;
+    if (!finished_) {
+      // First while a head's 8 bytes fit, then the output's last bytes.
+      uint8_t* const end = out + capacity;
+      uint8_t* const heads_end = capacity - o >= kHeadSize ? end - (kHeadSize - 1) : out + o;
+      o += DecodeCodes<false>(out + o, heads_end, heads_end, end);
+      if (!finished_) o += DecodeCodes<true>(out + o, end, heads_end, end);
     }
-    accumulator_ = accumulator;
-    bits_ = bits;
-    width_ = width;
-    next_ = next;
-    old_ = old;
-    input_.position_ = position;
-    finished_ = finished;
     *produced = o;
     *strip_done = finished_ && pending_ == 0;
     return input_.status();
@@ -218,14 +149,32 @@ class LzwDecoder : public TiffDecoder {
 
   // A table entry: its string is the string of `prefix` followed by
   // `suffix`, `length` bytes long; `head` holds its first 8 bytes (or all of
-  // a shorter one), so that most strings are written with one 8-byte copy
-  // and longer ones walk only the bytes after their head.
-  struct Entry {
-    uint8_t head[8];
+  // a shorter one, then zeros), so that most strings are written with one
+  // 8-byte copy and longer ones walk only the bytes after their head. 16
+  // bytes, so that no head straddles two cache lines.
+  static constexpr size_t kHeadSize = 8;
+  struct alignas(16) Entry {
+    uint8_t head[kHeadSize];
     uint16_t prefix;
     uint16_t length;
     uint8_t suffix;
   };
+
+  // A head as a number whose lowest byte is the string's first.
+  static uint64_t LoadHead(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return HostIsLittleEndian() ? v : Swap64(v);
+  }
+  static void StoreHead(uint8_t* p, uint64_t v) {
+    if (!HostIsLittleEndian()) v = Swap64(v);
+    std::memcpy(p, &v, sizeof v);
+  }
+  // The head of a string of `length` bytes (1 or more) with `byte` appended.
+  // A head's bytes past its string are 0, so the byte is simply added in.
+  static uint64_t Append(uint64_t head, uint32_t length, uint8_t byte) {
+    return length >= kHeadSize ? head : head | (uint64_t{byte} << (8 * length));
+  }
 
   void ClearTable() {
     next_ = kFirstFree;
@@ -233,33 +182,180 @@ class LzwDecoder : public TiffDecoder {
     old_ = kNoCode;
   }
 
-  // Writes the string of `code`, followed by `tail` when it is a byte, into
-  // `out` as far as `room` allows; the rest waits on the stack for the next
-  // call. Returns the bytes written.
-  size_t Emit(uint32_t code, uint8_t* out, size_t room, int tail) {
-    const Entry& entry = table_[code];
-    size_t length = entry.length + (tail >= 0 ? 1 : 0);
-    constexpr size_t kHead = sizeof entry.head;
-    if (length <= room && room >= kHead) {
-      // The bytes after the head, back to front, then the head in one copy;
-      // what the copy writes past a short string lies within `room` and is
-      // overwritten by the strings that follow.
-      uint8_t* p = out + entry.length;
-      if (tail >= 0) out[entry.length] = static_cast<uint8_t>(tail);
-      for (uint32_t c = code; p > out + kHead; c = table_[c].prefix) *--p = table_[c].suffix;
-      if (entry.length < kHead && tail >= 0) {
-        uint8_t head[kHead];
-        std::memcpy(head, entry.head, kHead);
-        head[entry.length] = static_cast<uint8_t>(tail);
-        std::memcpy(out, head, kHead);
-      } else {
-        std::memcpy(out, entry.head, kHead);
+  // Decodes codes from `out` on while the output is below `limit` and the
+  // strip goes on (its end sets finished_); returns the bytes written, none
+  // past `end`. Below `heads_end` a head's 8 bytes fit the output; with
+  // kNearEnd false the limit is heads_end, so the common path need not ask.
+  // The state lives in locals while decoding. A code on the common path, a
+  // single byte or a short string, passes two tests: it is in the table,
+  // and its length is 1 to 8. Everything else (a clear, the end, the code
+  // being defined, a long string, the output's last bytes) takes the rare
+  // path below it.
+  template <bool kNearEnd>
+  size_t DecodeCodes(uint8_t* const out, uint8_t* const limit, uint8_t* const heads_end,
+                     uint8_t* const end) {
+    uint8_t* op = out;
+    uint64_t accumulator = accumulator_;
+    uint32_t bits = bits_, width = width_, old = old_;
+    // The next free code; 0 after a clear, until the first code after it
+    // (which must be a single byte) has come: every code then takes the
+    // rare path, and no entry is made from a previous code.
+    uint32_t next = old == kNoCode ? 0 : next_;
+    // Of the codes' width; also where the codes widen, or at 12 bits fill
+    // the table: when the next free code reaches it.
+    uint32_t mask = (1u << width) - 1;
+    const uint8_t* in = input_.buffer_ + input_.position_;
+    const uint8_t* in_end = input_.buffer_ + input_.fill_;
+    // The previous code's string, so that the next entry is made from
+    // registers rather than read back from the table.
+    uint64_t old_head = old == kNoCode ? 0 : LoadHead(table_[old].head);
+    uint32_t old_length = old == kNoCode ? 0 : table_[old].length;
+    bool finished = false;
+    while (op < limit) {
+      if (bits < width) {
+        if (__builtin_expect(in_end - in >= 8, 1)) {
+          // Whole bytes up to 56 bits at once, read as one big-endian word.
+          uint32_t take = (63 - bits) >> 3;
+          accumulator = (accumulator << (8 * take)) | (LoadBE64(in) >> (64 - 8 * take));
+          in += take;
+          bits += 8 * take;
+        } else {
+          accumulator_ = accumulator;
+          bits_ = bits;
+          input_.position_ = static_cast<size_t>(in - input_.buffer_);
+          bool topped = TopUpBits(width);
+          accumulator = accumulator_;
+          bits = bits_;
+          in = input_.buffer_ + input_.position_;
+          in_end = input_.buffer_ + input_.fill_;
+          if (!topped) {  // the data end without an end code
+            finished = true;
+            break;
+          }
+        }
       }
-      return length;
+      bits -= width;
+      const uint32_t code = static_cast<uint32_t>(accumulator >> bits) & mask;
+      uint64_t head;    // the string's first 8 bytes, or all of a shorter one
+      uint32_t length;  // of the string
+      // Told to the compiler, so that the common path keeps the state in
+      // registers and the rare ones pay for what they save.
+      if (__builtin_expect(code < next, 1)) {
+        head = LoadHead(table_[code].head);
+        length = table_[code].length;
+        if (__builtin_expect(length - 1 < kHeadSize && (!kNearEnd || op < heads_end), 1)) {
+          AddEntry(next, old, old_head, old_length, static_cast<uint8_t>(head));
+          if (__builtin_expect(++next >= mask, 0)) Grow(&next, &width, &mask);
+          StoreHead(op, head);  // what it writes past the string is overwritten later
+          op += length;
+          old = code;
+          old_head = head;
+          old_length = length;
+          continue;
+        }
+        if (code == kClear) {
+          next = 0;
+          width = 9;
+          mask = (1u << width) - 1;
+          continue;
+        }
+        if (code == kEnd) {
+          finished = true;
+          break;
+        }
+      } else if (next == 0 && code < kClear) {  // the first code after a clear
+        *op++ = static_cast<uint8_t>(code);
+        next = kFirstFree;
+        old = code;
+        old_head = code;
+        old_length = 1;
+        continue;
+      } else if (next == 0 && code == kClear) {
+        continue;
+      } else if (code == next && next != 0) {
+        // The code being defined: the previous string and its own first byte.
+        head = Append(old_head, old_length, static_cast<uint8_t>(old_head));
+        length = old_length + 1;
+      } else {  // the end code, and codes not in the table yet, end the strip
+        finished = true;
+        break;
+      }
+      // A long string, the code being defined, or near the output's end.
+      AddEntry(next, old, old_head, old_length, static_cast<uint8_t>(head));
+      if (++next >= mask) Grow(&next, &width, &mask);
+      if (length <= kHeadSize && op < heads_end) {
+        StoreHead(op, head);
+        op += length;
+      } else {  // a code being defined is in the table by now
+        op += Emit(code, op, static_cast<size_t>(end - op));
+      }
+      old = code;
+      old_head = head;
+      old_length = length;
     }
-    // Stacked last byte first, so that popping gives them in order.
+    if (finished) finished_ = true;
+    accumulator_ = accumulator;
+    bits_ = bits;
+    width_ = width;
+    next_ = next == 0 ? kFirstFree : next;
+    old_ = next == 0 ? kNoCode : old;
+    input_.position_ = static_cast<size_t>(in - input_.buffer_);
+    return static_cast<size_t>(op - out);
+  }
+
+  // Entry `index`: the string of `old` (whose head and length are given)
+  // followed by `first`.
+  void AddEntry(uint32_t index, uint32_t old, uint64_t old_head, uint32_t old_length, uint8_t first) {
+    Entry& entry = table_[index];
+    StoreHead(entry.head, Append(old_head, old_length, first));
+    entry.prefix = static_cast<uint16_t>(old);
+    entry.length = static_cast<uint16_t>(old_length + 1);
+    entry.suffix = first;
+  }
+
+  // The next free code reached the mask: below 12 bits the codes widen
+  // (TIFF 6.0 section 13: one code early); at 12 bits, once the table is
+  // full it stays so, and entries go to the spare one past its end, where
+  // no code reaches them.
+  static void Grow(uint32_t* next, uint32_t* width, uint32_t* mask) {
+    if (*width < 12) {
+      ++*width;
+      *mask = (1u << *width) - 1;
+    } else if (*next > kTableSize) {
+      *next = kTableSize;
+    }
+  }
+
+  // Adds the strip's bytes one at a time, across its pieces, until the
+  // accumulator holds `width` bits; false when the strip's data end first.
+  [[gnu::noinline]] bool TopUpBits(uint32_t width) {
+    while (bits_ < width) {
+      uint8_t byte;
+      if (!input_.NextByte(&byte)) return false;
+      accumulator_ = (accumulator_ << 8) | byte;
+      bits_ += 8;
+    }
+    return true;
+  }
+
+  // Writes the string of `code` into `out` as far as `room` allows; the
+  // rest waits on the stack for the next call. Returns the bytes written.
+  size_t Emit(uint32_t code, uint8_t* out, size_t room) {
+    const Entry& entry = table_[code];
+    const size_t length = entry.length;
+    if (length > room || room < kHeadSize) return EmitInPart(code, out, room);
+    // The bytes after the head, back to front, then the head in one copy.
+    uint8_t* p = out + length;
+    for (uint32_t c = code; p > out + kHeadSize; c = table_[c].prefix) *--p = table_[c].suffix;
+    std::memcpy(out, entry.head, kHeadSize);
+    return length;
+  }
+
+  // Emit near the end of the output: the string is stacked last byte first,
+  // so that popping gives the bytes in order, and popped as far as `room`
+  // allows.
+  [[gnu::noinline]] size_t EmitInPart(uint32_t code, uint8_t* out, size_t room) {
     size_t n = 0;
-    if (tail >= 0) stack_[n++] = static_cast<uint8_t>(tail);
     for (uint32_t c = code; c != kNoCode && n < sizeof stack_; c = table_[c].prefix) stack_[n++] = table_[c].suffix;
     pending_ = n;
     size_t written = 0;
@@ -276,7 +372,7 @@ class LzwDecoder : public TiffDecoder {
   bool finished_ = true;
   bool at_start_ = false;
   size_t pending_ = 0;        // bytes of a string still on the stack
-  Entry table_[kTableSize];
+  Entry table_[kTableSize + 1];  // and the spare entry of a full table
   uint8_t stack_[kTableSize + 1];
 };
 

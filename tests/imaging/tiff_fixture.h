@@ -151,9 +151,11 @@ class TiffFixture {
 // TIFF 6.0 LZW: a clear code first, codes most significant bit first, the
 // width growing as the decoder will read them (when its next free code
 // reaches 511, 1023, 2047). `late` grows one code later, as some old writers
-// did. `clears` counts the clear codes written.
+// did. `clears` counts the clear codes written. A full table starts over
+// with a clear code, or with `keep_full_table` stays full: no more entries,
+// 12-bit codes from the table as it is.
 inline std::vector<uint8_t> LzwEncode(const std::vector<uint8_t>& data, bool late = false,
-                                      int* clears = nullptr) {
+                                      int* clears = nullptr, bool keep_full_table = false) {
   std::vector<uint8_t> out;
   uint32_t accumulator = 0, bits = 0, width = 9, next = 258;
   auto put = [&](uint32_t code) {
@@ -184,9 +186,11 @@ inline std::vector<uint8_t> LzwEncode(const std::vector<uint8_t>& data, bool lat
       continue;
     }
     put(static_cast<uint32_t>(string));
-    table[{uint32_t(string), c}] = next++;
-    grow(next - 1);
-    if (next == 4094) {  // full: start over, as TIFF writers do
+    if (next < 4096) {
+      table[{uint32_t(string), c}] = next++;
+      grow(next - 1);
+    }
+    if (next == 4094 && !keep_full_table) {  // full: start over, as TIFF writers do
       put(256);
       if (clears) ++*clears;
       table.clear();

@@ -225,6 +225,27 @@ TEST(TiffLzw, WidthGrowsWhenTheNextCodeReaches511) {
   EXPECT_FALSE(late.pixels == pixels) << "a width growing at 512 must not decode alike";
 }
 
+TEST(TiffLzw, AFullTableWithoutAClearCodeGoesOnWithTheCodesItHas) {
+  // Noise fills the table within a few thousand bytes; the rest is coded
+  // from the full table, up to its last entry, 4095.
+  Bytes noise;
+  uint32_t state = 5;
+  for (size_t i = 0; i < 60000; ++i) {
+    state = state * 1103515245u + 12345u;
+    noise.push_back(static_cast<uint8_t>(state >> 24));
+  }
+  noise.insert(noise.end(), noise.begin(), noise.begin() + 20000);  // strings the full table holds
+  int clears = 0;
+  Bytes strip = LzwEncode(noise, false, &clears, true);
+  ASSERT_EQ(clears, 1) << "the encoder was to keep its full table";
+  TiffFixture fixture(false, 400, static_cast<uint32_t>(noise.size() / 400), 1, 0);
+  fixture.Short(259, {5}).Strips({strip});
+  for (const Loaded& loaded : LoadBothWays("full-table.tif", fixture.Build())) {
+    ASSERT_EQ(loaded.status, kOk);
+    EXPECT_TRUE(loaded.pixels == noise) << "codes after the table filled up";
+  }
+}
+
 TEST(TiffLzw, DamagedStreamsEndTheStripOrAreRefused) {
   Bytes pixels = Ramp(64);
   Bytes good = LzwEncode(pixels);

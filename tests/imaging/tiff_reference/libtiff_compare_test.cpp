@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -223,6 +224,32 @@ TEST_F(QuietLibtiff, FilesLibtiffWritesDecodeAlike) {
     }
   }
   EXPECT_EQ(files, 7 * 2 * 4 * 2);
+}
+
+TEST_F(QuietLibtiff, NoiseLibtiffCodesLargerThanItselfDecodesAlike) {
+  // Bytes with no pattern leave LZW single bytes and pairs: its output is
+  // larger than the pixels, and nearly every code is a single byte.
+  const uint32_t width = 301, height = 97;
+  const Kind rgb = {PHOTOMETRIC_RGB, 3, 0};
+  Bytes picture(size_t{width} * height * 3);
+  uint32_t noise = 11;
+  for (uint8_t& b : picture) {
+    noise = noise * 1103515245u + 12345u;
+    b = static_cast<uint8_t>(noise >> 24);
+  }
+  for (uint32_t rows_per_strip : {5u, height}) {
+    SCOPED_TRACE(rows_per_strip);
+    std::string path = testing::ScratchDir("libtiff") + "/noise" + std::to_string(rows_per_strip) + ".tif";
+    ASSERT_TRUE(WriteWithLibtiff(path, "wl", rgb, 8, COMPRESSION_LZW, 1, width, height, rows_per_strip, picture));
+    ASSERT_GT(static_cast<size_t>(std::ifstream(path, std::ios::binary | std::ios::ate).tellg()), picture.size())
+        << "the noise compressed";
+    Bytes ours, reference;
+    uint32_t bits = 0;
+    ASSERT_EQ(LoadPixels(path, &ours, &bits), kOk);
+    ASSERT_TRUE(ReferencePixels(path, &reference));
+    EXPECT_TRUE(ours == reference) << "pixels differ from libtiff's";
+    EXPECT_TRUE(ours == picture);
+  }
 }
 
 }  // namespace
