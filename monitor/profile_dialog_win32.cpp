@@ -77,9 +77,14 @@ intptr_t TLumetraDialog::WindowProc(uint32_t message, uintptr_t wparam, intptr_t
 
 Status TLumetraDialog::OnInitDialog() {
   Status status = TDialog::OnInitDialog();
-  list_.AttachToDialog(this, kProfileListItem);
+  // The list joins the tool tip only once it is filled: registered, the list
+  // box would pass every message of the filling (a few per profile) through
+  // the tool tip's subclass, each costing server round trips under Wine. No
+  // tip can show before the dialog does, so the tips stay the same.
+  list_.AttachWithoutTip(this, kProfileListItem);
   LoadProfileEntries();
   FillProfileList();
+  list_.RegisterTip();
   SelectActiveProfile();
   EnableItem(kFileNamesItem, false);
   ShowItem(kFileNamesItem, false);

@@ -14,6 +14,12 @@ bool TControl::IsControlOf(const void* dialog_window, int32_t item) {
 }
 
 Status TControl::AttachToDialog(TDialog* dialog, int16_t item) {
+  Status status = AttachWithoutTip(dialog, item);
+  if (status == kOk) RegisterTip();
+  return status;
+}
+
+Status TControl::AttachWithoutTip(TDialog* dialog, int16_t item) {
   char name[32];
   std::snprintf(name, sizeof name, "control item %d", item);
   SetName(name);
@@ -22,8 +28,11 @@ Status TControl::AttachToDialog(TDialog* dialog, int16_t item) {
   dialog_ = dialog;
   dialog_window_ = dialog->GetWindowHandle();
   item_ = item;
-  AddItemTool(dialog->ToolTipWindow(), dialog_window_, item);
   return kOk;
+}
+
+void TControl::RegisterTip() {
+  if (dialog_) AddItemTool(dialog_->ToolTipWindow(), dialog_window_, item_);
 }
 
 int16_t TControl::GetItemId() { return item_; }

@@ -36,6 +36,12 @@ class TControl : public TPloObject {
   virtual int32_t ReservedPredicate();  // 1
 
   // Fixed operations.
+  // AttachToDialog in two steps, for a dialog that fills a long list before
+  // the item's messages start passing through the tool tip's subclass:
+  // everything but the registration (20003 without a dialog), then the
+  // registration alone (nothing before attaching).
+  Status AttachWithoutTip(TDialog* dialog, int16_t item);
+  void RegisterTip();
   TDialog* Dialog() const { return dialog_; }
   void* DialogWindow() const { return dialog_window_; }
 

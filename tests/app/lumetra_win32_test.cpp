@@ -2,6 +2,7 @@
 // dialog found and driven with the messages a user's actions produce, its
 // effects read back from the registry and the graphics card.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,27 @@ void Associate(const char* file_name) {
 
 HWND WaitForDialog(DWORD process, HWND except, DWORD ms = kWaitMs) {
   return static_cast<HWND>(testing::WaitForDialog(process, except, ms));
+}
+
+struct ToolTipSearch {
+  HWND dialog;
+  HWND tip;
+};
+
+BOOL CALLBACK FindToolTip(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<ToolTipSearch*>(context);
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (GetWindow(window, GW_OWNER) != search->dialog || lstrcmpiA(name, TOOLTIPS_CLASSA) != 0) return TRUE;
+  search->tip = window;
+  return FALSE;
+}
+
+// The dialog's tool tip window: a tool tip popup the dialog owns.
+HWND ToolTipOf(HWND dialog) {
+  ToolTipSearch search = {dialog, nullptr};
+  EnumThreadWindows(GetWindowThreadProcessId(dialog, nullptr), FindToolTip, reinterpret_cast<LPARAM>(&search));
+  return search.tip;
 }
 
 std::string WindowText(HWND window) {
@@ -244,6 +266,11 @@ TEST_F(LumetraProgram, ListsEveryMonitorProfileAndSelectsTheOneTheSystemReports)
   EXPECT_EQ(WindowText(GetDlgItem(dialog, 5)), "(*) Contains gamma table tag");
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, 4)));
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, 6)));
+
+  // The list joins the dialog's tool tip once its lines are in, and only it.
+  HWND tip = ToolTipOf(dialog);
+  ASSERT_TRUE(tip) << "the dialog has no tool tip window";
+  EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
 
   program.Close();
   EXPECT_EQ(program.WaitForExit(), 0);

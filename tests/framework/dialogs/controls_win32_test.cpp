@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,6 +124,79 @@ TEST_F(Controls, AttachingNamesTheControlAndRegistersItsTip) {
   EXPECT_EQ(loose.AttachToDialog(nullptr, 7), kBadArgument);
   EXPECT_STREQ(loose.Name(), "control item 7") << "named even without a dialog";
   EXPECT_EQ(loose.GetSelectedRow(), -1) << "an unattached list is harmless";
+}
+
+// A list filled before its item joins the tool tip, as a long list is.
+class LateTipDialog : public TDialog {
+ public:
+  LateTipDialog() { SetTemplateId(200); }
+  Status OnInitDialog() override {
+    Status status = TDialog::OnInitDialog();
+    HWND tip = static_cast<HWND>(ToolTipWindow());
+    attached = list.AttachWithoutTip(this, kListBoxItem);
+    for (int i = 0; i < 50; ++i) list.AddRow(("row " + std::to_string(i)).c_str());
+    tools_while_filling = SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0);
+    list.RegisterTip();
+    return status;
+  }
+  Status GetItemTip(int16_t item, char* text, int32_t) override {
+    std::snprintf(text, kItemTipSize, "tip of item %d", item);
+    return kOk;
+  }
+
+  TListBox list;
+  Status attached = -1;
+  LRESULT tools_while_filling = -1;
+};
+
+// The tool the tip window holds for `item` of `dialog`, and the text it shows
+// for it (the tip asks the dialog each time).
+struct ItemTool {
+  bool found = false;
+  TOOLINFOA info = {};
+  std::string text;
+};
+
+ItemTool ToolOf(HWND tip, HWND dialog, int16_t item) {
+  ItemTool tool;
+  tool.info.cbSize = 44;
+  tool.info.hwnd = dialog;
+  tool.info.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, item));
+  tool.found = SendMessageA(tip, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool.info)) != 0;
+  char text[kItemTipSize] = {};
+  TOOLINFOA ask = tool.info;
+  ask.lpszText = text;
+  SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&ask));
+  tool.text = text;
+  return tool;
+}
+
+TEST_F(Controls, ARegistrationAfterFillingGivesTheToolOfAnAttachment) {
+  LateTipDialog late;
+  ASSERT_EQ(late.Create(0, nullptr, 0, 0), kOk);
+  HWND late_window = static_cast<HWND>(late.GetWindowHandle());
+  HWND late_tip = static_cast<HWND>(late.ToolTipWindow());
+  EXPECT_EQ(late.attached, kOk);
+  EXPECT_STREQ(late.list.Name(), "control item 3");
+  EXPECT_EQ(late.tools_while_filling, 0) << "the list joined the tip before it was filled";
+  EXPECT_EQ(late.list.GetRowCount(), 50) << "an attachment without the tip drives the list";
+  EXPECT_EQ(SendMessageA(late_tip, TTM_GETTOOLCOUNT, 0, 0), 1);
+
+  ItemTool now = ToolOf(static_cast<HWND>(dialog_.ToolTipWindow()), window_, kListBoxItem);
+  ItemTool later = ToolOf(late_tip, late_window, kListBoxItem);
+  ASSERT_TRUE(now.found);
+  ASSERT_TRUE(later.found);
+  EXPECT_EQ(later.info.uFlags, now.info.uFlags);
+  EXPECT_EQ(later.text, "tip of item 3") << "the tip asks the dialog for its text";
+  EXPECT_EQ(now.text, "") << "a dialog without tips gives none";
+  late.list.RegisterTip();
+  EXPECT_EQ(SendMessageA(late_tip, TTM_GETTOOLCOUNT, 0, 0), 1) << "registering again adds no second tool";
+
+  TListBox loose;
+  EXPECT_EQ(loose.AttachWithoutTip(nullptr, 7), kBadArgument);
+  EXPECT_STREQ(loose.Name(), "control item 7") << "named even without a dialog";
+  loose.RegisterTip();  // unattached: nothing to register, nothing happens
+  late.Close();
 }
 
 TEST_F(Controls, FindsControlsByDialogWindowAndItem) {
