@@ -208,7 +208,10 @@ Status LoadTiffImage(PixelImage** image, const char* path, ImageProgress progres
     status = kUnsupportedImageData;
   }
   if (status == kOk && progress) status = progress(context, 0);
-  if (status == kOk) {
+  if (pixels && status != kOk) {
+    // Stopped at the first progress call: no byte of the block is left unset.
+    std::memset(pixels, 0, BytesPerRow(**image) * (*image)->rows);
+  } else if (status == kOk) {
     const TiffImage& ti = *tiff_image;
     size_t bytes_per_pixel = TiffBytesPerPixel(ti);
     // Pixels are decoded and converted a chunk at a time, so that progress

@@ -552,6 +552,29 @@ TEST(TiffLoading, ProgressRunsFromZeroToTheWholeAndAnyStatusStopsIt) {
     EXPECT_EQ(image, nullptr);
     EXPECT_EQ(seen.fractions.size(), 3u) << "no progress after a stop";
   }
+
+  // The loader itself hands back the image it stopped in: rows not reached
+  // are 0, even when the stop comes before any row.
+  for (size_t stop_at : {size_t{1}, size_t{3}}) {
+    SCOPED_TRACE(stop_at);
+    struct Stop {
+      size_t calls = 0, at;
+    } stop = {0, stop_at};
+    auto stopping = [](void* context, uint32_t) -> Status {
+      auto* s = static_cast<Stop*>(context);
+      return ++s->calls == s->at ? Status{kCancelled} : Status{kOk};
+    };
+    image = nullptr;
+    ASSERT_EQ(LoadTiffImage(&image, path.c_str(), stopping, &stop), kCancelled);
+    ASSERT_NE(image, nullptr);
+    const uint8_t* p = LockPixels(image);
+    const size_t decoded = stop_at == 1 ? 0 : 2 * 21845 * 3;
+    const size_t size = BytesPerRow(*image) * image->rows;
+    EXPECT_TRUE(std::equal(p, p + decoded, Ramp(300 * 300 * 3).begin()));
+    EXPECT_EQ(std::count(p + decoded, p + size, 0), static_cast<ptrdiff_t>(size - decoded));
+    UnlockPixels(image);
+    FreePixelImage(image);
+  }
 }
 
 TEST(TiffReader, ResolutionsAreTheRationalsInWholeNumbers) {
