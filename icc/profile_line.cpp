@@ -8,7 +8,9 @@
 namespace lumetra {
 
 std::string ProfileListLine(const std::string& path, bool show_file_names) {
-  const size_t cut = path.find_last_of("\\/");
+  // The name after the last "\", else after the last "/".
+  size_t cut = path.rfind('\\');
+  if (cut == std::string::npos) cut = path.rfind('/');
   std::string line = cut == std::string::npos ? path : path.substr(cut + 1);
 
   char reference[kFileReferenceSize] = {};

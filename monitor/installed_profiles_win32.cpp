@@ -15,6 +15,8 @@ namespace {
 
 constexpr uint32_t kMonitorClass = 0x6D6E7472;  // 'mntr'
 constexpr uint32_t kColorDirectoryLimit = 254;
+static_assert(sizeof(ENUMTYPEA) == 88, "the selection record EnumColorProfilesA takes");
+
 constexpr uint32_t kLongestNameList = 16u << 20;  // the system's answer is refused above this
 
 }  // namespace

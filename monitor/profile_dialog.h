@@ -20,7 +20,6 @@ constexpr int16_t kProfileListItem = 3;
 constexpr int16_t kFileNamesItem = 4;
 constexpr size_t kProfileEntrySize = 1024;  // one NUL-terminated full path
 constexpr size_t kProfileLineSize = 1000;   // a list line
-constexpr char kProfileLineMark[] = " (*)";
 constexpr char kUnknownGammaTableText[] =
     "This profile contains a vcgt tag, but I could not activate it, because I don't "
     "understand it (see list of known bugs).";

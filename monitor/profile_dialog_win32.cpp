@@ -1,7 +1,6 @@
 #include "monitor/profile_dialog.h"
 
 #include <windows.h>
-#include <icm.h>
 
 #include <cstring>
 #include <memory>
@@ -12,21 +11,18 @@
 #include "framework/support/messages.h"
 #include "framework/support/tstring.h"
 #include "icc/description.h"
+#include "icc/profile_line.h"
 #include "icc/profile.h"
 #include "icc/video_card_gamma.h"
 #include "monitor/device_services.h"
+#include "monitor/installed_profiles.h"
 #include "monitor/screens.h"
 
 namespace lumetra {
 
 namespace {
 
-constexpr size_t kColorDirectorySize = 256;
-constexpr uint32_t kColorDirectoryLimit = 254;  // leaves room for the separator we add
-constexpr uint32_t kMonitorClass = 0x6D6E7472;  // 'mntr'
 constexpr char kPathSeparator = '\\';
-
-static_assert(sizeof(ENUMTYPEA) == 88, "the selection record EnumColorProfilesA takes");
 
 // The text after the last "\", else after the last "/", else all of it.
 const char* FileNameOf(const char* path) {
@@ -43,11 +39,6 @@ size_t CopyText(char* destination, size_t size, const char* text) {
   std::memcpy(destination, text, length);
   destination[length] = '\0';
   return length;
-}
-
-void AppendText(char* destination, size_t size, const char* text) {
-  size_t used = std::strlen(destination);
-  if (used + 1 < size) CopyText(destination + used, size - used, text);
 }
 
 }  // namespace
@@ -92,61 +83,18 @@ Status TLumetraDialog::OnInitDialog() {
 }
 
 void TLumetraDialog::LoadProfileEntries() {
-  char directory[kColorDirectorySize] = {};
-  uint32_t directory_size = kColorDirectoryLimit;
-  Status directory_status =
-      StatusFromSystem(CmsGetColorDirectory(nullptr, directory, &directory_size));
-  if (directory_status == kOk) {
-    directory[kColorDirectoryLimit] = '\0';
-    size_t length = std::strlen(directory);
-    if (length > 0 && directory[length - 1] != '\\' && directory[length - 1] != '/') {
-      directory[length] = '\\';
-      directory[length + 1] = '\0';
-    }
-  }
-
-  ENUMTYPEA selection{};
-  selection.dwSize = sizeof(selection);
-  selection.dwVersion = ENUM_TYPE_VERSION;
-  selection.dwFields = ET_CLASS;
-  selection.dwClass = kMonitorClass;
-  // The sizing call answers false by design; only the size it leaves counts.
-  uint32_t names_size = 0;
-  uint32_t count = 0;
-  CmsEnumColorProfiles(nullptr, &selection, nullptr, &names_size, &count);
-  if (names_size == 0 || directory_status != kOk) return;
-
-  MemPtr<uint8_t> names(static_cast<uint8_t*>(MemAlloc(names_size)));
-  if (!names) return;
-  uint32_t filled_size = names_size;
-  count = 0;
-  if (!CmsEnumColorProfiles(nullptr, &selection, names.get(), &filled_size, &count)) return;
-
-  // The names as the buffer holds them, never beyond its end nor beyond the
-  // count the system gave: a list that disagrees with either is cut there.
-  const char* text = reinterpret_cast<const char*>(names.get());
-  const char* end = text + names_size;
-  int32_t found = 0;
-  for (const char* name = text; found < static_cast<int32_t>(count) && name < end;) {
-    const char* stop = static_cast<const char*>(std::memchr(name, '\0', end - name));
-    if (!stop || stop == name) break;
-    ++found;
-    name = stop + 1;
-  }
-  if (found == 0) return;
+  std::vector<std::string> paths;
+  if (ListInstalledMonitorProfiles(&paths) != kOk || paths.empty()) return;
+  const int32_t found = static_cast<int32_t>(paths.size());
 
   MemPtr<int32_t> marks(static_cast<int32_t*>(MemAlloc(sizeof(int32_t) * found)));
   MemPtr<char> entries(static_cast<char*>(MemAlloc(kProfileEntrySize * found)));
   if (!marks || !entries) return;
-  const char* name = text;
   for (int32_t k = 0; k < found; ++k) {
     marks.get()[k] = -1;
-    char* entry = entries.get() + static_cast<size_t>(k) * kProfileEntrySize;
     // A path too long for its entry is cut; it then fails to open like any
     // missing file and is listed by what remains of its name.
-    CopyText(entry, kProfileEntrySize, directory);
-    AppendText(entry, kProfileEntrySize, name);
-    name += std::strlen(name) + 1;
+    CopyText(entries.get() + static_cast<size_t>(k) * kProfileEntrySize, kProfileEntrySize, paths[k].c_str());
   }
   screen_marks_ = std::move(marks);
   entries_ = std::move(entries);
@@ -162,22 +110,8 @@ Status TLumetraDialog::FillProfileList() {
     rows = list_.GetRowCount();
   }
   for (int32_t k = 0; k < entry_count_; ++k) {
-    const char* path = ProfileEntry(k);
     char line[kProfileLineSize];
-    CopyText(line, sizeof(line), FileNameOf(path));
-
-    IccProfile* profile = nullptr;
-    if (OpenProfile(&profile, path) == kOk) {
-      char description[kDescriptionBufferSize] = {};
-      if (show_file_names_ == 0 && GetProfileDescription(profile, description) == kOk) {
-        CopyText(line, sizeof(line), description);
-      }
-      bool has_table = false;
-      if (HasTag(profile, Signature("vcgt"), &has_table) == kOk && has_table) {
-        AppendText(line, sizeof(line), kProfileLineMark);
-      }
-      CloseProfile(profile);
-    }
+    CopyText(line, sizeof(line), ProfileListLine(ProfileEntry(k), show_file_names_ != 0).c_str());
 
     // A replaced line keeps the count and an appended one adds to it; after
     // a failure the list box is asked again.
