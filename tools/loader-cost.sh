@@ -13,29 +13,9 @@ tools=$root/tools
 build=${LUMETRA_BUILD_DIR:-$root/build}
 seconds=${1:-300}
 every=${2:-0}
-"$tools/install-packages.sh"
-"$tools/build-win32-deps.sh" "$build"
-cmake -S "$root" -B "$build/win32" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" \
-  -DLUMETRA_DEPS_PREFIX="$build/deps/prefix" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/win32" -j "$(nproc)" --target lumetra-loader >/dev/null
-
-testbed=$build/timing
-mkdir -p "$testbed"
-for helper in process-cost lumetra-peek; do
-  if [ ! -f "$testbed/$helper.exe" ] || [ "$tools/$helper.cpp" -nt "$testbed/$helper.exe" ]; then
-    i686-w64-mingw32-g++-posix -std=c++17 -O2 -static -o "$testbed/$helper.exe" "$tools/$helper.cpp"
-  fi
-done
-loader="Z:$(printf '%s' "$build/win32/loader/lumetra-loader.exe" | tr / '\\')"
-run() { "$tools/wine-run.sh" "$testbed" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-"$tools/wine-testbed.sh" start "$testbed" >/dev/null
-trap 'run "$loader" /stop >/dev/null || true; "$tools/wine-testbed.sh" stop "$testbed" >/dev/null' EXIT
-
-# A calibration as the system's profile of both displays.
-. "$tools/wine-env.sh"
-colors=$WINEPREFIX/drive_c/windows/system32/spool/drivers/color
-cp -f /usr/share/color/icc/colord/Gamma5000K.icc "$colors/Lumetra-Timing.icm"
-run "$testbed/lumetra-peek.exe" associate Lumetra-Timing.icm
+helpers=process-cost
+trap 'run "$loader" /stop >/dev/null 2>&1 || true; "$tools/wine-testbed.sh" stop "$build/timing" >/dev/null' EXIT
+. "$tools/loader-testbed.sh"
 
 # One watcher per session: a leftover of an interrupted run would be measured instead.
 run "$loader" /stop >/dev/null || true
