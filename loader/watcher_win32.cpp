@@ -445,6 +445,15 @@ class Watcher {
   // A request from the command line, another process: its text is checked
   // before anything is done, and unknown ones are ignored. The lines it made
   // go back to the window that asked.
+  void Command(const WatcherRequest& request) {
+    switch (request.kind) {
+      case WatcherRequest::Kind::kPause: policy_.PauseFor(request.number); break;
+      case WatcherRequest::Kind::kResume: policy_.Resume(); break;
+      case WatcherRequest::Kind::kResetPause: policy_.PauseForReset(static_cast<int32_t>(request.number)); break;
+      default: break;
+    }
+  }
+
   LRESULT OnRequest(HWND watcher, HWND asker, const COPYDATASTRUCT* data) {
     WatcherRequest request;
     if (!data || data->dwData != kRequestTag ||
@@ -453,21 +462,20 @@ class Watcher {
     }
     std::vector<std::string> lines;
     Guarded([&] {
-      environment_.Capture(&lines);
-      switch (request.kind) {
-        case WatcherRequest::Kind::kPause: policy_.PauseFor(request.number); break;
-        case WatcherRequest::Kind::kResume: policy_.Resume(); break;
-        case WatcherRequest::Kind::kResetPause: policy_.PauseForReset(static_cast<int32_t>(request.number)); break;
-        case WatcherRequest::Kind::kStatus: lines = policy_.StatusLines(); break;
-        case WatcherRequest::Kind::kMenu: {
-          HMENU menu = static_cast<HMENU>(CreateTrayPopupMenu(MenuItems()));
-          lines = DescribeMenu(menu);
-          if (menu) DestroyMenu(menu);
-          break;
-        }
+      // A question's reply is its answer; a command's is what it made the
+      // watcher say.
+      if (request.kind == WatcherRequest::Kind::kStatus) {
+        lines = policy_.StatusLines();
+      } else if (request.kind == WatcherRequest::Kind::kMenu) {
+        HMENU menu = static_cast<HMENU>(CreateTrayPopupMenu(MenuItems()));
+        lines = DescribeMenu(menu);
+        if (menu) DestroyMenu(menu);
+      } else {
+        environment_.Capture(&lines);
+        Command(request);
+        environment_.Capture(nullptr);
       }
       Refresh();
-      environment_.Capture(nullptr);
       std::string reply;
       for (const std::string& line : lines) {
         if (reply.size() + line.size() + 1 > kLongestReply) break;
