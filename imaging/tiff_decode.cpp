@@ -1,8 +1,10 @@
 #include "imaging/tiff_decode.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "framework/support/byte_order.h"
 #include "framework/support/byte_reader.h"
@@ -153,6 +155,9 @@ class LzwDecoder : public TiffDecoder {
   // 8-byte copy and longer ones walk only the bytes after their head. 16
   // bytes, so that no head straddles two cache lines.
   static constexpr size_t kHeadSize = 8;
+  // The bits a batch decodes from one 8-byte word read at any bit position.
+  static constexpr uint32_t kWordBits = 56;
+  static constexpr uint32_t kMostInBatch = kWordBits / 9;  // codes in a batch, at 9 bits
   struct alignas(16) Entry {
     uint8_t head[kHeadSize];
     uint16_t prefix;
@@ -211,7 +216,82 @@ class LzwDecoder : public TiffDecoder {
     uint64_t old_head = old == kNoCode ? 0 : LoadHead(table_[old].head);
     uint32_t old_length = old == kNoCode ? 0 : table_[old].length;
     bool finished = false;
+    // The batches' end: below it a batch's heads fit.
+    uint8_t* const batch_end =
+        static_cast<size_t>(end - out) > kMostInBatch * kHeadSize ? end - kMostInBatch * kHeadSize : out;
     while (op < limit) {
+      // Batches of the codes 56 bits hold (4 to 6) on the common path, while
+      // the table is not within a batch of a width change, the output has
+      // room for a batch's heads and the piece holds a word: one refill and
+      // one test of each of these per batch, and shifts by constants. A code
+      // off the common path is left unread for the code by code path below.
+      if (!kNearEnd) {
+        auto batches = [&](auto width_constant) {
+          constexpr uint32_t kWidth = decltype(width_constant)::value;
+          constexpr uint32_t kMask = (1u << kWidth) - 1;
+          constexpr uint32_t kBatch = kWordBits / kWidth;
+          constexpr uint32_t kBatchBits = kBatch * kWidth;
+          const uint8_t* const base = input_.buffer_;
+          Entry* const table = table_;
+          const size_t fill = static_cast<size_t>(in_end - base);
+          // Batches go by the position of the next unread bit in the piece;
+          // bits the accumulator holds from the piece before leave them out.
+          if (static_cast<size_t>(in - base) * 8 < bits || fill < 8) return;
+          size_t position = static_cast<size_t>(in - base) * 8 - bits;
+          bool stopped = false;
+          while (!stopped) {
+            // The batches that the table, the output and the piece allow.
+            size_t count = next + kBatch < kMask ? (kMask - 1 - next) / kBatch : 0;
+            count = std::min<size_t>(
+                count, op < batch_end ? static_cast<size_t>(batch_end - op - 1) / (kBatch * kHeadSize) + 1 : 0);
+            const size_t last = (fill - 8) * 8 + 7;  // the last position a whole word follows
+            count = std::min<size_t>(count, position <= last ? (last - position) / kBatchBits + 1 : 0);
+            if (count == 0) break;
+            uint64_t place = Place(old_length);
+            // The next entry's prefix and length, as SetEntryFast's one store lays them out.
+            uint64_t rest = old | uint64_t{old_length + 1} << 16;
+            do {
+              // The unread bits at the top of a word, where each code's place is known.
+              const uint64_t word = LoadBE64(base + (position >> 3)) << (position & 7);
+              uint32_t i = 0;
+#pragma GCC unroll 6
+              for (; i < kBatch; ++i) {
+                const uint32_t code = static_cast<uint32_t>(word >> (64 - kWidth * (i + 1))) & kMask;
+                if (__builtin_expect(code >= next, 0)) break;
+                const uint64_t head = LoadHead(table[code].head);
+                const uint32_t length = table[code].length;
+                if (__builtin_expect(length - 1 >= kHeadSize, 0)) break;
+                SetEntryFast(&table[next++], old_head | place * static_cast<uint8_t>(head),
+                             rest | uint64_t{static_cast<uint8_t>(head)} << 32);
+                StoreHead(op, head);
+                op += length;
+                old_head = head;
+                place = kPlaces[length];
+                rest = code | uint64_t{length + 1} << 16;
+              }
+              position += kWidth * i;
+              if (i < kBatch) {
+                stopped = true;
+                break;
+              }
+            } while (--count);
+            old = static_cast<uint32_t>(rest & 0xFFFF);
+            old_length = static_cast<uint32_t>(rest >> 16) - 1;
+          }
+          // Back to the accumulator: the bytes from the position's on, the
+          // partly used one in its low bits.
+          in = base + ((position + 7) >> 3);
+          bits = static_cast<uint32_t>(static_cast<size_t>(in - base) * 8 - position);
+          accumulator = bits ? in[-1] : 0;
+        };
+        switch (width) {
+          case 9: batches(std::integral_constant<uint32_t, 9>()); break;
+          case 10: batches(std::integral_constant<uint32_t, 10>()); break;
+          case 11: batches(std::integral_constant<uint32_t, 11>()); break;
+          default: batches(std::integral_constant<uint32_t, 12>()); break;
+        }
+      }
+      if (op >= limit) break;
       if (bits < width) {
         if (__builtin_expect(in_end - in >= 8, 1)) {
           // Whole bytes up to 56 bits at once, read as one big-endian word.
@@ -306,12 +386,32 @@ class LzwDecoder : public TiffDecoder {
   // Entry `index`: the string of `old` (whose head and length are given)
   // followed by `first`.
   void AddEntry(uint32_t index, uint32_t old, uint64_t old_head, uint32_t old_length, uint8_t first) {
-    Entry& entry = table_[index];
-    StoreHead(entry.head, Append(old_head, old_length, first));
-    entry.prefix = static_cast<uint16_t>(old);
-    entry.length = static_cast<uint16_t>(old_length + 1);
-    entry.suffix = first;
+    SetEntry(&table_[index], Append(old_head, old_length, first), old, old_length + 1, first);
   }
+  static void SetEntry(Entry* entry, uint64_t head, uint32_t prefix, uint32_t length, uint8_t suffix) {
+    SetEntryFast(entry, head, prefix | uint64_t{length} << 16 | uint64_t{suffix} << 32);
+  }
+  // `rest` holds the prefix in its bits 0 to 15, the length in 16 to 31 and
+  // the suffix in 32 to 39; on a little-endian host they go in one store.
+  static void SetEntryFast(Entry* entry, uint64_t head, uint64_t rest) {
+    StoreHead(entry->head, head);
+    if (HostIsLittleEndian()) {
+      static_assert(offsetof(Entry, prefix) == kHeadSize && offsetof(Entry, length) == kHeadSize + 2 &&
+                        offsetof(Entry, suffix) == kHeadSize + 4 && sizeof(Entry) == kHeadSize + 8,
+                    "Entry's layout");
+      std::memcpy(reinterpret_cast<uint8_t*>(entry) + kHeadSize, &rest, sizeof rest);
+    } else {
+      entry->prefix = static_cast<uint16_t>(rest);
+      entry->length = static_cast<uint16_t>(rest >> 16);
+      entry->suffix = static_cast<uint8_t>(rest >> 32);
+    }
+  }
+  // What a byte is multiplied by to be appended to a head of a string of
+  // `length` bytes: 0 once the head is full.
+  static uint64_t Place(uint32_t length) { return length < kHeadSize ? kPlaces[length] : 0; }
+  // By length, 0 to 8, without a branch.
+  static constexpr uint64_t kPlaces[kHeadSize + 1] = {
+      1, 1ull << 8, 1ull << 16, 1ull << 24, 1ull << 32, 1ull << 40, 1ull << 48, 1ull << 56, 0};
 
   // The next free code reached the mask: below 12 bits the codes widen
   // (TIFF 6.0 section 13: one code early); at 12 bits, once the table is
@@ -363,6 +463,7 @@ class LzwDecoder : public TiffDecoder {
     return written;
   }
 
+  Entry table_[kTableSize + 1];  // and the spare entry of a full table; first, for short addresses
   StripInput input_;
   uint64_t accumulator_ = 0;  // bits not yet used, in its low `bits_` bits
   uint32_t bits_ = 0;
@@ -372,7 +473,6 @@ class LzwDecoder : public TiffDecoder {
   bool finished_ = true;
   bool at_start_ = false;
   size_t pending_ = 0;        // bytes of a string still on the stack
-  Entry table_[kTableSize + 1];  // and the spare entry of a full table
   uint8_t stack_[kTableSize + 1];
 };
 

@@ -153,9 +153,11 @@ class TiffFixture {
 // reaches 511, 1023, 2047). `late` grows one code later, as some old writers
 // did. `clears` counts the clear codes written. A full table starts over
 // with a clear code, or with `keep_full_table` stays full: no more entries,
-// 12-bit codes from the table as it is.
+// 12-bit codes from the table as it is. `clear_at` starts over earlier, once
+// the next free code reaches it.
 inline std::vector<uint8_t> LzwEncode(const std::vector<uint8_t>& data, bool late = false,
-                                      int* clears = nullptr, bool keep_full_table = false) {
+                                      int* clears = nullptr, bool keep_full_table = false,
+                                      uint32_t clear_at = 4094) {
   std::vector<uint8_t> out;
   uint32_t accumulator = 0, bits = 0, width = 9, next = 258;
   auto put = [&](uint32_t code) {
@@ -190,7 +192,7 @@ inline std::vector<uint8_t> LzwEncode(const std::vector<uint8_t>& data, bool lat
       table[{uint32_t(string), c}] = next++;
       grow(next - 1);
     }
-    if (next == 4094 && !keep_full_table) {  // full: start over, as TIFF writers do
+    if (next == clear_at && !keep_full_table) {  // full: start over, as TIFF writers do
       put(256);
       if (clears) ++*clears;
       table.clear();

@@ -365,6 +365,61 @@ TEST(TiffLzw, StringsDecodeAlikeWhateverRoomTheOutputHasLeft) {
   }
 }
 
+TEST(TiffLzw, BatchesOfCodesDecodeAsCodesOneByOne) {
+  // The loader gives the decoder room for many codes at once, so that it
+  // decodes most of them in batches; rows of 7 bytes leave it too little
+  // room for a batch, so the reader protocol decodes code by code. Noise with
+  // runs (long strings and codes defined by their own use) passes every
+  // width change; clear codes come where the table is full, or early, inside
+  // batches; strips cut short end inside batches, at every bit position;
+  // damaged bytes bring codes the table does not hold.
+  Bytes data;
+  uint32_t noise = 11;
+  while (data.size() < 30000) {
+    noise = noise * 1103515245u + 12345u;
+    if ((noise >> 8) % 16 == 0) data.insert(data.end(), (noise >> 12) % 30, static_cast<uint8_t>(noise >> 20));
+    data.push_back(static_cast<uint8_t>(noise >> 24));
+  }
+  const uint32_t width = 7, height = static_cast<uint32_t>(data.size() / width);
+  data.resize(size_t{width} * height);
+  auto both_ways = [&](const Bytes& strip) {
+    TiffFixture fixture(false, width, height, 1, 0);
+    fixture.Short(259, {5}).Strips({strip});
+    std::vector<Loaded> loaded = LoadBothWays("batches.tif", fixture.Build());
+    EXPECT_EQ(loaded[0].status, loaded[1].status);
+    EXPECT_TRUE(loaded[0].pixels == loaded[1].pixels) << "batches and single codes differ";
+    return loaded[0];
+  };
+  for (uint32_t clear_at : {4094u, 300u, 700u, 1500u, 3000u}) {
+    SCOPED_TRACE(clear_at);
+    int clears = 0;
+    Bytes strip = LzwEncode(data, false, &clears, false, clear_at);
+    ASSERT_GT(clears, 2);
+    Loaded whole = both_ways(strip);
+    ASSERT_EQ(whole.status, kOk);
+    EXPECT_TRUE(whole.pixels == data);
+    for (size_t cut : {size_t{3000}, size_t{3001}, size_t{3002}, size_t{3003}, size_t{3004}, size_t{3005},
+                       size_t{3006}, size_t{3007}, size_t{9999}, strip.size() - 3}) {
+      SCOPED_TRACE(cut);
+      Loaded cut_short = both_ways(Bytes(strip.begin(), strip.begin() + cut));
+      ASSERT_EQ(cut_short.status, kOk) << "data ending without an end code end the strip";
+      ASSERT_EQ(cut_short.pixels.size(), data.size());
+      // Every code in the bytes present is decoded, each at least a byte from
+      // at most 12 bits; the rest is filled.
+      size_t decoded = std::mismatch(data.begin(), data.end(), cut_short.pixels.begin()).first - data.begin();
+      EXPECT_GE(decoded, (cut - 2) * 8 / 12);
+      EXPECT_EQ(std::count(cut_short.pixels.begin() + decoded, cut_short.pixels.end(), 255),
+                static_cast<ptrdiff_t>(data.size() - decoded));
+    }
+    for (size_t at : {size_t{2000}, size_t{5555}, size_t{7001}}) {
+      Bytes damaged = strip;
+      damaged[at] ^= 0xA5;
+      damaged[at + 1] ^= 0x5A;
+      both_ways(damaged);
+    }
+  }
+}
+
 TEST(TiffPackBits, RunsLiteralsAndTheNoOpHeader) {
   Bytes packed = {0xFE, 7, 0x80, 0x01, 1, 2, 0x80, 0x81, 9};  // 3 x 7, no-op, 1 2, no-op, 128 x 9
   Bytes expected = {7, 7, 7, 1, 2};
