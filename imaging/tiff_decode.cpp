@@ -253,15 +253,17 @@ class LzwDecoder : public TiffDecoder {
             do {
               // The unread bits at the top of a word, where each code's place is known.
               const uint64_t word = LoadBE64(base + (position >> 3)) << (position & 7);
+              // The batch's entries at fixed offsets from its first.
+              Entry* const entries = table + next;
               uint32_t i = 0;
 #pragma GCC unroll 6
               for (; i < kBatch; ++i) {
                 const uint32_t code = static_cast<uint32_t>(word >> (64 - kWidth * (i + 1))) & kMask;
-                if (__builtin_expect(code >= next, 0)) break;
+                if (__builtin_expect(code >= next + i, 0)) break;
                 const uint64_t head = LoadHead(table[code].head);
                 const uint32_t length = table[code].length;
                 if (__builtin_expect(length - 1 >= kHeadSize, 0)) break;
-                SetEntryFast(&table[next++], old_head | place * static_cast<uint8_t>(head),
+                SetEntryFast(&entries[i], old_head | place * static_cast<uint8_t>(head),
                              rest | uint64_t{static_cast<uint8_t>(head)} << 32);
                 StoreHead(op, head);
                 op += length;
@@ -270,6 +272,7 @@ class LzwDecoder : public TiffDecoder {
                 rest = code | uint64_t{length + 1} << 16;
               }
               position += kWidth * i;
+              next += i;
               if (i < kBatch) {
                 stopped = true;
                 break;
